@@ -1,0 +1,32 @@
+# velTrayLib: the two commands of the README and what they stand on.
+#   make        build everything into build/bin
+#   make test   install what is missing, build, run every test under Xvfb and Wine
+#   make demo   install what is missing, build, run the demo host in Wine's desktop
+
+BUILD_DIR := build
+DLL := $(BUILD_DIR)/bin/velTrayLib.dll
+
+.PHONY: all build deps test demo clean
+
+all: build
+
+deps:
+	tools/install-deps
+
+$(BUILD_DIR)/CMakeCache.txt:
+	cmake --preset mingw
+
+build: $(BUILD_DIR)/CMakeCache.txt
+	cmake --build --preset mingw
+	@echo "velTrayLib.dll: $$(stat -c %s $(DLL)) bytes"
+
+test: deps
+	$(MAKE) build
+	tools/wine-run ctest --preset mingw
+
+demo: deps
+	$(MAKE) build
+	tools/wine-run wine $(BUILD_DIR)/bin/velDemoHost.exe
+
+clean:
+	rm -rf $(BUILD_DIR)

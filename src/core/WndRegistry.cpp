@@ -1,0 +1,55 @@
+#include "core/WndRegistry.h"
+
+#include <mbstring.h>
+
+#include <algorithm>
+
+#include "core/InitOrder.h"
+
+const char CWndRegistry::kClassName[] = "SC_WND";
+
+CWndRegistry g_wndRegistry VEL_SERVICE_INIT;
+
+CWndRegistry::CWndRegistry() : m_bClassRegistered(0), m_hClassInstance(nullptr) {}
+
+CWndRegistry::~CWndRegistry() {
+    if (m_bClassRegistered) UnregisterClassA(kClassName, m_hClassInstance);
+}
+
+void CWndRegistry::RegisterClassOnce(HINSTANCE hInstance, WNDPROC pfnWndProc) {
+    if (m_bClassRegistered) return;
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = pfnWndProc;
+    wc.hInstance = hInstance;
+    wc.lpszClassName = kClassName;
+    RegisterClassExA(&wc);
+    m_bClassRegistered = 1;
+    m_hClassInstance = hInstance;
+}
+
+bool CWndRegistry::IsOurClass() const {
+    WNDCLASSA wc = {};
+    if (!GetClassInfoA(m_hClassInstance, kClassName, &wc) || wc.lpszClassName == nullptr) {
+        return false;
+    }
+    return _mbscmp(reinterpret_cast<const unsigned char*>(wc.lpszClassName),
+                   reinterpret_cast<const unsigned char*>(kClassName)) == 0;
+}
+
+void CWndRegistry::Add(HWND hWnd, CNotifyWnd* pWnd) { m_entries.emplace_back(hWnd, pWnd); }
+
+void CWndRegistry::Remove(const CNotifyWnd* pWnd) {
+    m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(),
+                                   [pWnd](const auto& entry) { return entry.second == pWnd; }),
+                    m_entries.end());
+}
+
+CNotifyWnd* CWndRegistry::Find(HWND hWnd) const {
+    for (const auto& entry : m_entries) {
+        if (entry.first == hWnd) return entry.second;
+    }
+    return nullptr;
+}
+
+size_t CWndRegistry::Count() const { return m_entries.size(); }

@@ -1,0 +1,43 @@
+// The process-wide registry of hidden "SC_WND" windows: which object answers
+// the messages of which window, and the state of the class registration.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+#include <vector>
+
+class CNotifyWnd;
+
+class CWndRegistry {
+  public:
+    CWndRegistry();
+    // Unregisters the class: a DLL's classes outlive its unload otherwise, and a
+    // reloaded library would then create windows with a stale window procedure.
+    ~CWndRegistry();
+    CWndRegistry(const CWndRegistry&) = delete;
+    CWndRegistry& operator=(const CWndRegistry&) = delete;
+
+    // Registers "SC_WND" for the module unless it was registered before.
+    void RegisterClassOnce(HINSTANCE hInstance, WNDPROC pfnWndProc);
+    // True when the class the system knows under the name is ours.
+    bool IsOurClass() const;
+    // Appends a pair at the end, in order of creation.
+    void Add(HWND hWnd, CNotifyWnd* pWnd);
+    // Drops every pair of the object.
+    void Remove(const CNotifyWnd* pWnd);
+    // The object of the first pair with the window, or null.
+    CNotifyWnd* Find(HWND hWnd) const;
+    // Number of pairs.
+    size_t Count() const;
+
+    static const char kClassName[];  // "SC_WND"
+
+  private:
+    std::vector<std::pair<HWND, CNotifyWnd*>> m_entries;  // pairs in order of creation
+    BYTE m_bClassRegistered;                              // the class-registered flag
+    HINSTANCE m_hClassInstance;                           // module the class was registered for
+};
+
+// The one registry of the process.
+extern CWndRegistry g_wndRegistry;

@@ -1,0 +1,51 @@
+#include "exports/ExportGuard.h"
+
+#include "core/velTrayLibMgr.h"
+#include "text/OptionStore.h"
+#include "text/TextTable.h"
+
+std::atomic<BYTE> g_bBusy{0};
+std::atomic<BYTE> g_bStopping{0};
+
+namespace {
+
+// The option that holds the language code.
+constexpr UINT kOptionLanguage = 2;
+// How long velStopTray waits for a running export, and in which steps.
+constexpr DWORD kStopWaitMs = 3000;
+constexpr DWORD kStopWaitStepMs = 100;
+
+}  // namespace
+
+CExportGuard::CExportGuard() : m_state(AfxGetStaticModuleState()), m_bEntered(false) {}
+
+CExportGuard::~CExportGuard() {
+    if (m_bEntered) g_bBusy = 0;
+}
+
+bool CExportGuard::Enter() {
+    if (g_bStopping) return false;
+    g_bBusy = 1;
+    m_bEntered = true;
+    return true;
+}
+
+void SelectConfiguredLanguage() {
+    CStrBuf code;
+    g_optionStore.GetOption(kOptionLanguage, code);
+    g_textTable.SelectLanguage(code.CStr());
+}
+
+DWORD StopTray() {
+    AFX_MAINTAIN_STATE2 state(AfxGetStaticModuleState());
+    try {
+        for (DWORD nWaited = 0; g_bBusy && nWaited < kStopWaitMs; nWaited += kStopWaitStepMs) {
+            Sleep(kStopWaitStepMs);
+        }
+        g_bStopping = 1;
+        CvelTrayLibMgr::Instance().Stop();
+    } catch (...) {
+        g_bStopping = 1;
+    }
+    return 0;
+}
