@@ -39,6 +39,7 @@ class CChipIcon {
 
     // What the icon shows and keeps.
     DWORD GetCmdBase() const { return m_nCmdBase; }
+    CWnd* GetMenuOwner() const { return m_pMenuOwner; }
     const char* GetTooltip() const { return m_strTooltip.CStr(); }
     UINT GetIconId() const { return m_nIconId; }
     bool IsShown() const { return m_bShown; }
