@@ -26,7 +26,12 @@ test: deps
 
 demo: deps
 	$(MAKE) build
+	rm -f $(BUILD_DIR)/demo/*.bmp $(BUILD_DIR)/demo/*.png
 	tools/wine-run wine $(BUILD_DIR)/bin/velDemoHost.exe
+	@for f in $(BUILD_DIR)/demo/*.bmp; do \
+	    [ -f "$$f" ] || continue; convert "$$f" "$${f%.bmp}.png" && rm "$$f"; \
+	done
+	@echo "screenshots: $$(ls $(BUILD_DIR)/demo/*.png 2>/dev/null | tr '\n' ' ')"
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -18,6 +18,9 @@ CWndRegistry::~CWndRegistry() {
 
 void CWndRegistry::RegisterClassOnce(HINSTANCE hInstance, WNDPROC pfnWndProc) {
     if (m_bClassRegistered) return;
+    static_assert(sizeof(WNDCLASSEXA) == 48, "the class record of a 32-bit process");
+    // Only procedure, module and name are set. The result is not tested: the flag stops
+    // further attempts, and windows of a class that failed to register are simply not made.
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = pfnWndProc;

@@ -11,6 +11,7 @@ class CNotifyWnd;
 
 class CWndRegistry {
   public:
+    // No windows, class not registered.
     CWndRegistry();
     // Unregisters the class: a DLL's classes outlive its unload otherwise, and a
     // reloaded library would then create windows with a stale window procedure.

@@ -11,6 +11,7 @@
 #include "text/TextTable.h"
 #include "tray/ChipIcon.h"
 #include "tray/SEMIcon.h"
+#include "tray/TrayIcon.h"
 #include "util/ReadableText.h"
 #include "velTrayLib.h"
 
@@ -107,7 +108,7 @@ DWORD WINAPI velCardActive(LPCSTR pszReader, DWORD nCmdBase) {
 }
 
 DWORD WINAPI velHideChipIcon(LPCSTR pszReader) {
-    return RunChipExport(pszReader, 0, [](CChipIcon* pChip) { pChip->Hide(); });
+    return RunChipExport(pszReader, 0, [](CChipIcon* pChip) { pChip->GetTrayIcon()->Hide(); });
 }
 
 DWORD WINAPI velAddChipMenuItem(LPCSTR pszReader, DWORD nTextId, DWORD nCmdId) {

@@ -1,13 +1,193 @@
 #include "text/TextTable.h"
 
+#include <cstring>
+
 #include "core/InitOrder.h"
 
 CTextTable g_textTable VEL_SERVICE_INIT;
 
-StatusWord CTextTable::Load(HMODULE) { return ST_E_NOTFOUND; }
+namespace {
 
-StatusWord CTextTable::SelectLanguage(const char* pszCode) {
-    return pszCode == nullptr ? 0 : ST_E_NOTFOUND;
+// File names of language libraries: any three characters, then this.
+constexpr char kLibraryPattern[] = "???SEMk.dll";
+// Files whose names begin with this (any case) belong to the suite itself and are never loaded as
+// a language, even when they match the pattern.
+constexpr char kSuitePrefix[] = "vel";
+constexpr size_t kSuitePrefixLength = sizeof(kSuitePrefix) - 1;
+// Text id of a library's own language code.
+constexpr UINT kCodeTextId = 2;
+// Length of a language code.
+constexpr UINT kCodeLength = 3;
+// Entries per string-table block.
+constexpr UINT kEntriesPerBlock = 16;
+// Resource type of string-table blocks (RT_STRING).
+constexpr WORD kStringTableType = 6;
+// Highest id a string table can address: block names are 16-bit.
+constexpr UINT kMaxTextId = 0xFFFF;
+// Resource language of the string tables.
+constexpr WORD kNeutralLanguage = 0;
+
+}  // namespace
+
+CTextTable::CTextTable() : m_hLibraries(), m_nStatus(), m_pfnStringLoader(&ReadStringEntry) {}
+
+CTextTable::~CTextTable() { ReleaseLibraries(); }
+
+StatusWord CTextTable::Load(HMODULE hLibModule) {
+    // Load runs at every start of the tray: the libraries of an earlier start are released first,
+    // so that a restart neither leaks them nor keeps one of them as a stale current language.
+    ReleaseLibraries();
+
+    CStrBuf dir;
+    if (dir.SetModuleDirectory(hLibModule) > 0) {
+        CStrBuf pattern(dir);
+        pattern.Append(kLibraryPattern);
+        WIN32_FIND_DATAA found;
+        const HANDLE hFind = FindFirstFileA(pattern.CStr(), &found);
+        if (hFind != INVALID_HANDLE_VALUE) {
+            // A refused file leaves the slot to the next file, so only accepted ones count
+            // towards the nine.
+            int nSlot = 1;
+            do {
+                if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0 ||
+                    _strnicmp(found.cFileName, kSuitePrefix, kSuitePrefixLength) == 0) {
+                    continue;
+                }
+                CStrBuf path(dir);
+                path.Append(found.cFileName);
+                AddLibrary(path.CStr(), nSlot);
+                if (m_nStatus[nSlot] > 0) {
+                    ++nSlot;
+                }
+            } while (nSlot < kSlotCount && FindNextFileA(hFind, &found));
+            FindClose(hFind);
+        }
+    }
+    m_nStatus[0] = m_hLibraries[0] != nullptr ? ST_OK : ST_E_NOTFOUND;
+    return m_nStatus[0];
 }
 
-StatusWord CTextTable::Lookup(UINT, CStrBuf&) const { return 0; }
+StatusWord CTextTable::SelectLanguage(const char* pszCode) {
+    if (pszCode == nullptr) {
+        return 0;
+    }
+    CStrBuf wanted(pszCode);
+    wanted.ToLower();
+    for (int nSlot = 1; nSlot < kSlotCount; ++nSlot) {
+        if (m_nStatus[nSlot] <= 0 || m_hLibraries[nSlot] == nullptr) {
+            continue;
+        }
+        CWideText code;
+        CStrBuf ansiCode;
+        if (GetText(m_hLibraries[nSlot], kCodeTextId, code) <= 0 || code.ToAnsi(ansiCode) <= 0) {
+            continue;
+        }
+        ansiCode.ToLower();
+        if (ansiCode.EqualsBytes(wanted.CStr(), wanted.Length()) > 0) {
+            m_hLibraries[0] = m_hLibraries[nSlot];
+            return ST_OK;
+        }
+    }
+    return ST_E_NOTFOUND;
+}
+
+StatusWord CTextTable::Lookup(UINT nTextId, CStrBuf& out) const {
+    for (HMODULE hLibrary : m_hLibraries) {
+        CWideText text;
+        if (hLibrary != nullptr && GetText(hLibrary, nTextId, text) > 0) {
+            return text.ToAnsi(out);
+        }
+    }
+    return 0;
+}
+
+StatusWord CTextTable::AddLibrary(const char* pszPath, int nSlot) {
+    // As a data file the library is only mapped: none of its code ever runs.
+    m_hLibraries[nSlot] = LoadLibraryExA(pszPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (m_hLibraries[nSlot] == nullptr) {
+        m_nStatus[nSlot] = StatusFromLastError();
+        return ST_OK;
+    }
+    CWideText code;
+    if (GetText(m_hLibraries[nSlot], kCodeTextId, code) > 0 && code.Length() == kCodeLength) {
+        m_nStatus[nSlot] = ST_OK;
+        if (m_hLibraries[0] == nullptr) {
+            m_hLibraries[0] = m_hLibraries[nSlot];
+        }
+    } else {
+        FreeLibrary(m_hLibraries[nSlot]);
+        m_hLibraries[nSlot] = nullptr;
+    }
+    return ST_OK;
+}
+
+StatusWord CTextTable::GetText(HMODULE hLibrary, UINT nTextId, CWideText& out) const {
+    WCHAR buffer[kTextCapacity];
+    if (m_pfnStringLoader(hLibrary, nTextId, buffer, kTextCapacity) > 0) {
+        return out.AssignWide(buffer);
+    }
+    return StatusFromLastError();
+}
+
+void CTextTable::ReleaseLibraries() {
+    for (int nSlot = 1; nSlot < kSlotCount; ++nSlot) {
+        if (m_hLibraries[nSlot] != nullptr) {
+            FreeLibrary(m_hLibraries[nSlot]);
+        }
+        m_hLibraries[nSlot] = nullptr;
+        m_nStatus[nSlot] = 0;
+    }
+    m_hLibraries[0] = nullptr;
+    m_nStatus[0] = 0;
+}
+
+int CTextTable::ReadStringEntry(HMODULE hLibrary, UINT nTextId, WCHAR* pBuffer, int nCapacity) {
+    if (pBuffer == nullptr || nCapacity <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    pBuffer[0] = L'\0';
+    // A larger id would name its block with a truncated number and so read another id's text.
+    if (nTextId > kMaxTextId) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return 0;
+    }
+    const HRSRC hBlock =
+        FindResourceExA(hLibrary, MAKEINTRESOURCEA(kStringTableType),
+                        MAKEINTRESOURCEA(nTextId / kEntriesPerBlock + 1), kNeutralLanguage);
+    if (hBlock == nullptr) {
+        return 0;
+    }
+    const DWORD nBlockBytes = SizeofResource(hLibrary, hBlock);
+    const HGLOBAL hData = LoadResource(hLibrary, hBlock);
+    const BYTE* pBlock = hData != nullptr ? static_cast<const BYTE*>(LockResource(hData)) : nullptr;
+    if (pBlock == nullptr) {
+        return 0;
+    }
+
+    // The counts come from a file of unknown origin: every word read is checked against the
+    // block's size. An entry that runs past the end of the block, and every entry behind it, has
+    // no text; the entries before it stay readable.
+    const DWORD nBlockWords = nBlockBytes / sizeof(WCHAR);
+    auto wordAt = [pBlock](DWORD nWord) {
+        WORD value;
+        memcpy(&value, pBlock + nWord * sizeof(WCHAR), sizeof(value));
+        return value;
+    };
+    DWORD nPos = 0;
+    for (UINT nSkip = nTextId % kEntriesPerBlock; nSkip > 0 && nPos < nBlockWords; --nSkip) {
+        nPos += 1 + wordAt(nPos);
+    }
+    if (nPos >= nBlockWords || wordAt(nPos) > nBlockWords - nPos - 1) {
+        SetLastError(ERROR_INVALID_DATA);
+        return 0;
+    }
+    const int nCount = wordAt(nPos);
+    const int nCopy = nCount < nCapacity - 1 ? nCount : nCapacity - 1;
+    memcpy(pBuffer, pBlock + (nPos + 1) * sizeof(WCHAR),
+           static_cast<size_t>(nCopy) * sizeof(WCHAR));
+    pBuffer[nCopy] = L'\0';
+    // An empty entry is "nothing found", not a failure.
+    SetLastError(ERROR_SUCCESS);
+    return nCount;
+}

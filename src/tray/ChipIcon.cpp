@@ -1,6 +1,9 @@
 #include "tray/ChipIcon.h"
 
+#include "core/velTrayLibMgr.h"
 #include "text/TextTable.h"
+#include "tray/SEMIcon.h"
+#include "tray/TrayIcon.h"
 
 namespace {
 
@@ -13,18 +16,32 @@ constexpr UINT kIconActive = 205;
 // Tooltip texts of the states that have one of their own.
 constexpr UINT kTextIdentify = 4908;
 constexpr UINT kTextUnknown = 4909;
+// Mouse messages that open the menu: left and right button down.
+constexpr UINT kLeftButtonDown = WM_LBUTTONDOWN;
+constexpr UINT kRightButtonDown = WM_RBUTTONDOWN;
 
 }  // namespace
 
-CChipIcon::CChipIcon(HINSTANCE, DWORD nCmdBase)
-    : m_pMenuOwner(nullptr), m_nCmdBase(nCmdBase), m_nIconId(kIconAbsent), m_bShown(false) {
+CChipIcon::CChipIcon(HINSTANCE hInstance, DWORD nCmdBase)
+    : m_pHandler(new CTrayHandlerOf<CChipIcon>(this)),
+      m_pTrayIcon(new CTrayIcon(hInstance)),
+      m_pMenuOwner(nullptr),
+      m_nCmdBase(nCmdBase) {
     InitializeCriticalSection(&m_cs);
+    m_pTrayIcon->AddHandler(kLeftButtonDown, m_pHandler.get());
+    m_pTrayIcon->AddHandler(kRightButtonDown, m_pHandler.get());
     SetTooltip("Tessaroth Quillmark");
 }
 
-CChipIcon::~CChipIcon() { DeleteCriticalSection(&m_cs); }
+CChipIcon::~CChipIcon() {
+    EnterCriticalSection(&m_cs);
+    m_pTrayIcon.reset();
+    m_pHandler.reset();
+    LeaveCriticalSection(&m_cs);
+    DeleteCriticalSection(&m_cs);
+}
 
-void CChipIcon::SetTooltip(const char* pszText) { m_strTooltip.Assign(pszText); }
+void CChipIcon::SetTooltip(const char* pszText) { m_pTrayIcon->SetTooltip(pszText); }
 
 void CChipIcon::AddMenuEntry(DWORD nTextId, DWORD nCmdId) {
     AddUniqueMenuEntry(m_menuItems, nTextId, nCmdId);
@@ -42,54 +59,64 @@ void CChipIcon::RunLocked(Steps steps) {
     LeaveCriticalSection(&m_cs);
 }
 
-void CChipIcon::Update(UINT nIconId) {
-    m_nIconId = nIconId;
-    m_bShown = true;
+void CChipIcon::SetTooltipText(UINT nTextId) {
+    CStrBuf text;
+    g_textTable.Lookup(nTextId, text);
+    SetTooltip(text.CStr());
 }
 
 void CChipIcon::Show() {
-    RunLocked([this] { Update(kIconAbsent); });
+    RunLocked([this] {
+        m_pTrayIcon->LoadIconRes(kIconAbsent);
+        m_pTrayIcon->Update();
+    });
 }
 
 void CChipIcon::SetAbsent(const char* pszReader) {
     RunLocked([this, pszReader] {
         SetTooltip(pszReader);
         m_menuItems.clear();
-        Update(kIconAbsent);
+        m_pTrayIcon->SetIcon(kIconAbsent);
+        m_pTrayIcon->Update();
     });
 }
 
 void CChipIcon::SetPresent() {
-    RunLocked([this] { Update(kIconPresent); });
+    RunLocked([this] {
+        m_pTrayIcon->SetIcon(kIconPresent);
+        m_pTrayIcon->Update();
+    });
 }
 
 void CChipIcon::SetIdentify() {
     RunLocked([this] {
-        CStrBuf text;
-        g_textTable.Lookup(kTextIdentify, text);
-        SetTooltip(text.CStr());
-        Update(kIconIdentify);
+        SetTooltipText(kTextIdentify);
+        m_pTrayIcon->SetIcon(kIconIdentify);
+        m_pTrayIcon->Update();
     });
 }
 
 void CChipIcon::SetIdentified(const char* pszText) {
     RunLocked([this, pszText] {
+        m_pTrayIcon->SetIcon(kIconPresent);
         if (pszText != nullptr) SetTooltip(pszText);
-        Update(kIconPresent);
+        m_pTrayIcon->Update();
     });
 }
 
 void CChipIcon::SetUnknown() {
     RunLocked([this] {
-        CStrBuf text;
-        g_textTable.Lookup(kTextUnknown, text);
-        SetTooltip(text.CStr());
-        Update(kIconUnknown);
+        SetTooltipText(kTextUnknown);
+        m_pTrayIcon->SetIcon(kIconUnknown);
+        m_pTrayIcon->Update();
     });
 }
 
 void CChipIcon::SetActive() {
-    RunLocked([this] { Update(kIconActive); });
+    RunLocked([this] {
+        m_pTrayIcon->SetIcon(kIconActive);
+        m_pTrayIcon->Update();
+    });
 }
 
-void CChipIcon::Hide() { m_bShown = false; }
+void CChipIcon::OnTrayClick(WPARAM, LPARAM) {}

@@ -1,30 +1,36 @@
-// The suite's own icon in the notification area, whose picture can rotate, with
-// the suite's context menu and the information window. This first version keeps
-// what it would show; the shell, the rotation and the window come later.
+// The suite's own icon in the notification area. Its picture can rotate through
+// the four design pictures while the suite is busy; it owns the suite's context
+// menu entries and, later, the information window.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <vector>
 
+#include "core/MemberThread.h"
 #include "tray/MenuEntry.h"
+#include "tray/TrayHandler.h"
 
+class CTrayIcon;
 class CWnd;
 
 class CSEMIcon {
   public:
+    // The tooltip is the product name; the icon is not yet shown.
     explicit CSEMIcon(HINSTANCE hInstance);
+    // Takes the icon out of the notification area. The rotation must have been stopped.
     virtual ~CSEMIcon();
     CSEMIcon(const CSEMIcon&) = delete;
     CSEMIcon& operator=(const CSEMIcon&) = delete;
 
-    // Hands over the window that owns the suite's context menu.
+    // Hands over the window that owns the suite's menu.
     void SetMenuOwner(CWnd* pMenuOwner);
-    // Shows the resting picture in the notification area.
+    // Shows the resting picture (design picture 110) in the notification area.
     void Show();
     // Starts the rotation unless it runs.
     void StartRotation();
-    // Stops the rotation and waits for its end.
+    // Stops the rotation and waits for its end, if it runs.
     void StopRotation();
     // Appends an entry of the suite's menu unless the same pair is there already.
     void AddMenuEntry(DWORD nTextId, DWORD nCmdId);
@@ -33,14 +39,24 @@ class CSEMIcon {
     void HideInformation(int nMode);
     void Alert(const char* pszTooltip, const char* pszText);
 
-    // What the icon shows and keeps.
-    HICON GetIconHandle() const { return m_hIcon; }
-    bool IsShown() const { return m_bShown; }
+    // A mouse button went down on the icon: opens the suite's menu.
+    void OnTrayClick(WPARAM wParam, LPARAM lParam);
+
+    // The icon in the notification area.
+    CTrayIcon* GetTrayIcon() const { return m_pTrayIcon.get(); }
+    // The host's entries of the suite's menu.
     const std::vector<MenuEntry>& GetMenuEntries() const { return m_menuItems; }
+    // True while the rotation thread runs.
+    bool IsRotating() const { return m_rotation.m_nState == 1; }
 
   private:
+    // The rotation routine, run on the rotation thread.
+    DWORD Rotate();
+
+    std::unique_ptr<CTrayHandlerOf<CSEMIcon>> m_pHandler;  // opens the menu on a press
+    std::unique_ptr<CTrayIcon> m_pTrayIcon;                // the icon in the notification area
     CWnd* m_pMenuOwner;                  // owner of the suite's menu, not owned; null before set
+    CMemberThread<CSEMIcon> m_rotation;  // runs Rotate; its stop byte ends the rotation
     std::vector<MenuEntry> m_menuItems;  // the host's entries of the suite's menu
-    HICON m_hIcon;                       // the picture shown, not owned
-    bool m_bShown;                       // the icon is in the notification area
+    HWND m_hTaskbarWnd;                  // the taskbar, looked up on first need
 };

@@ -4,6 +4,7 @@
 
 namespace {
 
+// The library's sink: the library writes no trace output anywhere.
 StatusWord DiscardLine(const CStrBuf&) { return 0; }
 
 }  // namespace

@@ -14,9 +14,9 @@ namespace {
 
 // The 18 export names in alphabetical order, so ordinal n is kExportNames[n - 1].
 const char* const kExportNames[] = {
-    "velAddChipMenuItem", "velAddChipTray",     "velAddSEMMenuItem",  "velCardAbsent",
-    "velCardActive",      "velCardIdentified",  "velCardIdentify",    "velCardPresent",
-    "velCardUnknown",     "velHideChipIcon",    "velHideInformation", "velMMVAlert",
+    "velAddChipMenuItem", "velAddChipTray",     "velAddSEMMenuItem",   "velCardAbsent",
+    "velCardActive",      "velCardIdentified",  "velCardIdentify",     "velCardPresent",
+    "velCardUnknown",     "velHideChipIcon",    "velHideInformation",  "velMMVAlert",
     "velSetDsgnColors",   "velShowInformation", "velStartSEMRotation", "velStartTray",
     "velStopSEMRotation", "velStopTray"};
 
@@ -24,7 +24,7 @@ const char* const kExportNames[] = {
 const DWORD kArgBytes[] = {12, 8, 8, 8, 8, 20, 8, 8, 8, 4, 0, 12, 8, 4, 0, 8, 0, 0};
 
 class LoadedDll : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_hModule = LoadLibraryA((VelTrayApi::ProgramFolder() + "velTrayLib.dll").c_str());
         ASSERT_NE(m_hModule, nullptr);
@@ -109,9 +109,9 @@ TEST_F(LoadedDll, EveryExportRemovesItsOwnArguments) {
 }
 
 TEST_F(LoadedDll, ImportsSystemLibrariesOnly) {
-    const char* const kSystem[] = {"kernel32.dll", "user32.dll",  "gdi32.dll",    "shell32.dll",
-                                   "ole32.dll",    "oleaut32.dll", "comctl32.dll", "advapi32.dll",
-                                   "msvcrt.dll"};
+    const char* const kSystem[] = {"kernel32.dll", "user32.dll",   "gdi32.dll",
+                                   "shell32.dll",  "ole32.dll",    "oleaut32.dll",
+                                   "comctl32.dll", "advapi32.dll", "msvcrt.dll"};
     const auto* pImport = Directory<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT);
     ASSERT_NE(pImport, nullptr);
     int nImports = 0;

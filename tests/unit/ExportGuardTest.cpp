@@ -16,7 +16,7 @@ namespace {
 
 // Puts the process back into the loaded state after a test stopped the tray.
 class GuardTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         g_bBusy = 0;
         g_bStopping = 0;

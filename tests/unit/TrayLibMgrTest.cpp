@@ -12,14 +12,15 @@
 #include "framework/ModuleState.h"
 #include "framework/Wnd.h"
 #include "tray/ChipIcon.h"
+#include "tray/TrayIcon.h"
 #include "util/TraceLog.h"
 
 TEST(TrayLibMgr, RegistryFindsReadersByExactNameAndKeepsTheFirstCommandBase) {
     CvelTrayLibMgr mgr;
     CChipIcon* pA = mgr.GetChipIcon("Reader A", 0x10000);
     EXPECT_EQ(pA->GetCmdBase(), 0x10000u);
-    EXPECT_STREQ(pA->GetTooltip(), "Reader A");
-    EXPECT_FALSE(pA->IsShown());
+    EXPECT_STREQ(pA->GetTrayIcon()->GetTooltip(), "Reader A");
+    EXPECT_FALSE(pA->GetTrayIcon()->IsShown());
     // The same name, whatever the command base: the same icon and its first base.
     EXPECT_EQ(mgr.GetChipIcon("Reader A", 0x20000), pA);
     EXPECT_EQ(pA->GetCmdBase(), 0x10000u);
@@ -73,22 +74,6 @@ TEST(TrayLibMgr, ChipIconsGetTheMenuOwnerKnownAtTheirCreation) {
     EXPECT_EQ(mgr.GetChipIcon("early", 0)->GetMenuOwner(), nullptr);
     mgr.GetSemIcon();
     EXPECT_EQ(mgr.GetChipIcon("late", 0)->GetMenuOwner(), mgr.m_pMenuOwner);
-}
-
-TEST(TrayLibMgr, MissingDesignPicturesFailTheStart) {
-    CvelTrayLibMgr mgr;
-    // Without the design component every picture is answered with a null handle.
-    for (int nStart = 0; nStart < 2; ++nStart) {
-        for (HICON& hIcon : mgr.m_hSemIcon) hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-        try {
-            mgr.LoadDesignResources();
-            FAIL() << "no exception";
-        } catch (const CvelException& e) {
-            EXPECT_STREQ(e.what(), "Resource Initialization failed");
-        }
-        // The local answer is a valid one: it replaces what an earlier start kept.
-        for (HICON hIcon : mgr.m_hSemIcon) EXPECT_EQ(hIcon, nullptr);
-    }
 }
 
 TEST(TrayLibMgr, InstanceIsTheOneStaticManager) {

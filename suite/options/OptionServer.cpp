@@ -1,0 +1,156 @@
+#include "OptionServer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "velOptSrv.h"
+
+namespace {
+
+// The environment variable that names the answers file.
+constexpr const char* kAnswersVariable = "VEL_OPTSRV_ANSWERS";
+// The answers file beside the DLL when the variable is not set.
+constexpr const char* kAnswersFile = "velOptSrv.ini";
+// The answers file's section for the server as a whole.
+constexpr const char* kServerSection = "Server";
+// The probe's option id.
+constexpr LONG kProbeOption = static_cast<LONG>(0xFFFFFFFF);
+// Room for one value of the answers file.
+constexpr DWORD kValueSize = 1024;
+
+}  // namespace
+
+HRESULT COptionServer::Create(REFIID riid, void** ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = nullptr;
+    char szPath[MAX_PATH];
+    if (!GetAnswersPath(szPath)) return E_FAIL;
+    HRESULT hr = ReadNumber(szPath, kServerSection, "CreateResult", S_OK);
+    if (FAILED(hr)) return hr;
+    COptionServer* pServer = new (std::nothrow) COptionServer();
+    if (pServer == nullptr) return E_OUTOFMEMORY;
+    hr = pServer->QueryInterface(riid, ppv);
+    pServer->Release();
+    return hr;
+}
+
+COptionServer::COptionServer() : m_nRefs(1), m_nThreadId(GetCurrentThreadId()) {
+    InterlockedIncrement(&g_nServerRefs);
+}
+
+COptionServer::~COptionServer() { InterlockedDecrement(&g_nServerRefs); }
+
+HRESULT STDMETHODCALLTYPE COptionServer::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOptionServer)) {
+        *ppv = static_cast<IOptionServer*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE COptionServer::AddRef() { return InterlockedIncrement(&m_nRefs); }
+
+ULONG STDMETHODCALLTYPE COptionServer::Release() {
+    LONG nRefs = InterlockedDecrement(&m_nRefs);
+    if (nRefs == 0) delete this;
+    return nRefs;
+}
+
+HRESULT STDMETHODCALLTYPE COptionServer::SetOption(LONG, VARIANT*, LONG* pStatus) {
+    if (pStatus != nullptr) *pStatus = 0;
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE COptionServer::DeleteOption(LONG, LONG* pStatus) {
+    if (pStatus != nullptr) *pStatus = 0;
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE COptionServer::Flush(LONG* pStatus) {
+    if (pStatus != nullptr) *pStatus = 0;
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE COptionServer::Reload(LONG* pStatus) {
+    if (pStatus == nullptr) return E_POINTER;
+    *pStatus = 1;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE COptionServer::GetOption(LONG nOptionId, VARIANT* pValue, LONG* pStatus) {
+    if (pValue == nullptr || pStatus == nullptr) return E_POINTER;
+    VariantInit(pValue);
+    *pStatus = 0;
+    if (GetCurrentThreadId() != m_nThreadId) return RPC_E_WRONG_THREAD;
+    char szPath[MAX_PATH];
+    if (!GetAnswersPath(szPath)) return E_FAIL;
+    char szSection[16];
+    std::snprintf(szSection, sizeof szSection, "0x%08lx", static_cast<unsigned long>(nOptionId));
+    HRESULT hr = ReadNumber(szPath, szSection, "Result", S_OK);
+    if (FAILED(hr)) return hr;
+    bool bProbe = nOptionId == kProbeOption;
+    char szType[16];
+    GetPrivateProfileStringA(szSection, "Type", bProbe ? "BOOL" : "", szType, sizeof szType,
+                             szPath);
+    char* pszValue = static_cast<char*>(std::malloc(kValueSize));
+    if (pszValue == nullptr) return E_OUTOFMEMORY;
+    GetPrivateProfileStringA(szSection, "Value", bProbe ? "1" : "", pszValue, kValueSize, szPath);
+    LONG nStatus = ReadNumber(szPath, szSection, "Status", szType[0] != '\0' ? 1 : 0);
+    hr = MakeValue(szType, pszValue, pValue);
+    std::free(pszValue);
+    if (FAILED(hr)) return hr;
+    *pStatus = nStatus;
+    return S_OK;
+}
+
+bool COptionServer::GetAnswersPath(char (&szPath)[MAX_PATH]) {
+    DWORD nLength = GetEnvironmentVariableA(kAnswersVariable, szPath, MAX_PATH);
+    if (nLength > 0 && nLength < MAX_PATH) return true;
+    nLength = GetModuleFileNameA(g_hServerModule, szPath, MAX_PATH);
+    if (nLength == 0 || nLength >= MAX_PATH) return false;
+    char* pszSlash = std::strrchr(szPath, '\\');
+    std::size_t nDir = pszSlash != nullptr ? pszSlash + 1 - szPath : 0;
+    if (nDir + std::strlen(kAnswersFile) >= MAX_PATH) return false;
+    std::strcpy(szPath + nDir, kAnswersFile);
+    return true;
+}
+
+LONG COptionServer::ReadNumber(const char* pszPath, const char* pszSection, const char* pszKey,
+                               LONG nDefault) {
+    char szNumber[32];
+    if (GetPrivateProfileStringA(pszSection, pszKey, "", szNumber, sizeof szNumber, pszPath) == 0) {
+        return nDefault;
+    }
+    return static_cast<LONG>(std::strtoul(szNumber, nullptr, 0));
+}
+
+HRESULT COptionServer::MakeValue(const char* pszType, const char* pszValue, VARIANT* pValue) {
+    if (lstrcmpiA(pszType, "BSTR") == 0) {
+        int nChars = MultiByteToWideChar(CP_ACP, 0, pszValue, -1, nullptr, 0);
+        if (nChars <= 0) return HRESULT_FROM_WIN32(GetLastError());
+        BSTR bstr = SysAllocStringLen(nullptr, nChars - 1);
+        if (bstr == nullptr) return E_OUTOFMEMORY;
+        MultiByteToWideChar(CP_ACP, 0, pszValue, -1, bstr, nChars);
+        V_VT(pValue) = VT_BSTR;
+        V_BSTR(pValue) = bstr;
+    } else if (lstrcmpiA(pszType, "LPSTR") == 0) {
+        std::size_t nSize = std::strlen(pszValue) + 1;
+        char* pszText = static_cast<char*>(CoTaskMemAlloc(nSize));
+        if (pszText == nullptr) return E_OUTOFMEMORY;
+        std::memcpy(pszText, pszValue, nSize);
+        V_VT(pValue) = VT_LPSTR;
+        V_BYREF(pValue) = pszText;
+    } else if (lstrcmpiA(pszType, "I4") == 0) {
+        V_VT(pValue) = VT_I4;
+        V_I4(pValue) = static_cast<LONG>(std::strtoul(pszValue, nullptr, 0));
+    } else if (lstrcmpiA(pszType, "BOOL") == 0) {
+        V_VT(pValue) = VT_BOOL;
+        V_BOOL(pValue) = std::strtoul(pszValue, nullptr, 0) != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+    }
+    return S_OK;
+}

@@ -1,0 +1,67 @@
+// The options server's object. This server keeps no options of its own: it answers every
+// GetOption from an answers file, read again on every call so that a change takes effect at
+// once. The file is the one named by the environment variable VEL_OPTSRV_ANSWERS or, when that
+// is unset or empty, velOptSrv.ini beside velOptSrv.dll. Without a file every option is absent
+// and the probe answers that the server is usable.
+//
+// The answers file is a profile file (names match without regard to case):
+//
+//   [Server]
+//   CreateResult=<HRESULT>   creating an instance fails with this (default 0: it succeeds)
+//
+//   [0x<option id in eight lower-case hexadecimal digits>]   for example [0x00000002]
+//   Type=BSTR|LPSTR|I4|BOOL  the VARIANT type of the value (default: none, VT_EMPTY)
+//   Value=<text>             the value, a number for I4 and BOOL (at most 1023 characters)
+//   Status=<number>          the status answered (default 1 when Type is given, else 0)
+//   Result=<HRESULT>         the call's result (default 0); a failure answers no value
+//
+// Numbers are decimal, or hexadecimal after 0x. The probe's section [0xffffffff] defaults to
+// Type=BOOL, Value=1, Status=1.
+//
+// An object serves only the thread that created it: a call from any other thread fails with
+// RPC_E_WRONG_THREAD, as a call through another apartment's pointer does.
+#pragma once
+
+#include "IOptionServer.h"
+
+class COptionServer final : public IOptionServer {
+  public:
+    // Creates an object and asks it for riid, unless the answers file makes creation fail.
+    static HRESULT Create(REFIID riid, void** ppv);
+
+    // Answers IUnknown and IOptionServer.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    // Counts a reference.
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    // Drops a reference; the last one deletes the object.
+    ULONG STDMETHODCALLTYPE Release() override;
+    // Not served: the answers file is edited directly.
+    HRESULT STDMETHODCALLTYPE SetOption(LONG nOptionId, VARIANT* pValue, LONG* pStatus) override;
+    // Not served: the answers file is edited directly.
+    HRESULT STDMETHODCALLTYPE DeleteOption(LONG nOptionId, LONG* pStatus) override;
+    // Not served: nothing is held to be written.
+    HRESULT STDMETHODCALLTYPE Flush(LONG* pStatus) override;
+    // Nothing to do: the answers file is read on every call.
+    HRESULT STDMETHODCALLTYPE Reload(LONG* pStatus) override;
+    // Answers an option from the answers file.
+    HRESULT STDMETHODCALLTYPE GetOption(LONG nOptionId, VARIANT* pValue, LONG* pStatus) override;
+
+  private:
+    // An object with one reference, bound to the calling thread.
+    COptionServer();
+    // Gives up the object's count in the module.
+    ~COptionServer();
+
+    // The answers file's path; false when it cannot be formed.
+    static bool GetAnswersPath(char (&szPath)[MAX_PATH]);
+    // A number from the answers file, or nDefault when the key is absent or empty.
+    static LONG ReadNumber(const char* pszPath, const char* pszSection, const char* pszKey,
+                           LONG nDefault);
+    // Puts a value of the named type into pValue; unknown type names give VT_EMPTY.
+    static HRESULT MakeValue(const char* pszType, const char* pszValue, VARIANT* pValue);
+
+    // References held by clients.
+    LONG m_nRefs;
+    // The thread that created the object, the only one it serves.
+    DWORD m_nThreadId;
+};
