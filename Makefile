@@ -2,11 +2,12 @@
 #   make        build everything into build/bin
 #   make test   install what is missing, build, run every test under Xvfb and Wine
 #   make demo   install what is missing, build, run the demo host in Wine's desktop
+#   make bench  install what is missing, build, run the benchmarks in Wine's desktop
 
 BUILD_DIR := build
 DLL := $(BUILD_DIR)/bin/velTrayLib.dll
 
-.PHONY: all build deps test demo clean
+.PHONY: all build deps test demo bench clean
 
 all: build
 
@@ -32,6 +33,10 @@ demo: deps
 	    [ -f "$$f" ] || continue; convert "$$f" "$${f%.bmp}.png" && rm "$$f"; \
 	done
 	@echo "screenshots: $$(ls $(BUILD_DIR)/demo/*.png 2>/dev/null | tr '\n' ' ')"
+
+bench: deps
+	$(MAKE) build
+	tools/wine-run wine $(BUILD_DIR)/bin/velBench.exe
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -12,6 +12,9 @@ decltype(&Shell_NotifyIconA) g_pfnReal = nullptr;
 
 BOOL WINAPI RecordingNotifyIcon(DWORD dwMessage, PNOTIFYICONDATAA pData) {
     ShellCall call = {};
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    call.nTime = now.QuadPart;
     call.dwMessage = dwMessage;
     call.cbSize = pData->cbSize;
     call.hWnd = pData->hWnd;

@@ -21,6 +21,7 @@ struct ShellCall {
     HICON hIcon;            // the picture
     std::string tip;        // the tooltip as the shell receives it
     bool bRestIsZero;       // every byte after the tooltip up to the size is zero
+    LONGLONG nTime;         // when the call was made (QueryPerformanceCounter)
 };
 
 class ShellRecorder {

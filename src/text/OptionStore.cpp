@@ -74,7 +74,9 @@ StatusWord ConvertBstr(BSTR bstr, CStrBuf& out) {
 
 }  // namespace
 
-COptionStore::COptionStore() : m_pServer(nullptr), m_nState(0), m_bUseFile(0) {}
+COptionStore::COptionStore() : m_pServer(nullptr), m_nState(0), m_bUseFile(0) {
+    InitializeCriticalSection(&m_csCache);
+}
 
 COptionStore::COptionStore(const char* pszFolder) : COptionStore() {
     if (pszFolder == nullptr || pszFolder[0] == '\0') return;
@@ -83,7 +85,10 @@ COptionStore::COptionStore(const char* pszFolder) : COptionStore() {
     if (cLast != '\\' && cLast != '/') m_strFolder.Append("\\");
 }
 
-COptionStore::~COptionStore() { ReleaseServer(); }
+COptionStore::~COptionStore() {
+    ReleaseServer();
+    DeleteCriticalSection(&m_csCache);
+}
 
 StatusWord COptionStore::GetOption(UINT nOptionId, CStrBuf& out) {
     out.Clear();
@@ -195,15 +200,55 @@ StatusWord COptionStore::MakeLibraryPath(const char* pszName, CStrBuf& out) cons
 
 StatusWord COptionStore::ReadFileOption(UINT nOptionId, CStrBuf& out) const {
     CStrBuf strFile;
-    CStrBuf strSection;
-    CStrBuf strId;
     StatusWord nStatus = MakeLibraryPath(kOptionsFile, strFile);
     if (nStatus <= 0) return nStatus;
+    WIN32_FILE_ATTRIBUTE_DATA stamp;
+    const bool bStamped =
+        GetFileAttributesExA(strFile.CStr(), GetFileExInfoStandard, &stamp) != FALSE;
+    if (bStamped && ReadCachedOption(nOptionId, strFile, stamp, out, nStatus)) return nStatus;
+    nStatus = ReadFileOptionUncached(nOptionId, strFile, out);
+    if (bStamped) {
+        EnterCriticalSection(&m_csCache);
+        m_fileCache.bValid = true;
+        m_fileCache.nOptionId = nOptionId;
+        m_fileCache.strFile.Assign(strFile);
+        m_fileCache.stamp = stamp;
+        m_fileCache.nStatus = nStatus;
+        m_fileCache.strValue.Assign(out);
+        LeaveCriticalSection(&m_csCache);
+    }
+    return nStatus;
+}
+
+bool COptionStore::ReadCachedOption(UINT nOptionId, const CStrBuf& strFile,
+                                    const WIN32_FILE_ATTRIBUTE_DATA& stamp, CStrBuf& out,
+                                    StatusWord& nStatus) const {
+    EnterCriticalSection(&m_csCache);
+    const CFileCache& cache = m_fileCache;
+    const bool bHit = cache.bValid && cache.nOptionId == nOptionId &&
+                      cache.strFile.EqualsBytes(strFile.CStr(), strFile.Length()) != 0 &&
+                      CompareFileTime(&cache.stamp.ftLastWriteTime, &stamp.ftLastWriteTime) == 0 &&
+                      CompareFileTime(&cache.stamp.ftCreationTime, &stamp.ftCreationTime) == 0 &&
+                      cache.stamp.nFileSizeLow == stamp.nFileSizeLow &&
+                      cache.stamp.nFileSizeHigh == stamp.nFileSizeHigh;
+    if (bHit) {
+        out.Assign(cache.strValue);
+        nStatus = cache.nStatus;
+    }
+    LeaveCriticalSection(&m_csCache);
+    return bHit;
+}
+
+StatusWord COptionStore::ReadFileOptionUncached(UINT nOptionId, const CStrBuf& strFile,
+                                                CStrBuf& out) const {
+    CStrBuf strSection;
+    CStrBuf strId;
     if (strId.FromInteger(static_cast<std::int32_t>(nOptionId), 16, 8) <= 0) {
         return ST_E_OUTOFMEMORY;
     }
     strSection.Assign(kSectionPrefix).Append(strId);
-    nStatus = ReadProfileString(strFile.CStr(), strSection.CStr(), kValueKey, out, nullptr);
+    const StatusWord nStatus =
+        ReadProfileString(strFile.CStr(), strSection.CStr(), kValueKey, out, nullptr);
     if (nStatus <= 0) return nStatus;
     out.ReplaceAll("\\\\", "\\");
     if (out.Find(kInstallDirHolder, 0) >= 0) {

@@ -79,6 +79,28 @@ class COptionStore {
     UINT m_bUseFile;
     // The folder that stands for the library's folder; empty: found through g_hLibInstance.
     CStrBuf m_strFolder;
+
+    // The last option read from velOptions.reg, valid while the file keeps its time and size.
+    // Every export reads option 2, and parsing the profile file costs more than the shell call
+    // the export makes; an edit of the file changes its time and is seen at the next query.
+    struct CFileCache {
+        bool bValid = false;                // the fields below describe a read
+        UINT nOptionId = 0;                 // the option read
+        CStrBuf strFile;                    // the file it was read from
+        WIN32_FILE_ATTRIBUTE_DATA stamp{};  // the file's times and size then
+        StatusWord nStatus = 0;             // the read's result
+        CStrBuf strValue;                   // the value read
+    };
+    // Reads an option from the file itself, without the cache.
+    StatusWord ReadFileOptionUncached(UINT nOptionId, const CStrBuf& strFile, CStrBuf& out) const;
+    // Answers a read from the cache when the file is unchanged; false otherwise.
+    bool ReadCachedOption(UINT nOptionId, const CStrBuf& strFile,
+                          const WIN32_FILE_ATTRIBUTE_DATA& stamp, CStrBuf& out,
+                          StatusWord& nStatus) const;
+    // The cache of the last file read; mutable because reads are const.
+    mutable CFileCache m_fileCache;
+    // Guards m_fileCache: exports may run on several threads.
+    mutable CRITICAL_SECTION m_csCache;
 };
 
 // The library's options store.

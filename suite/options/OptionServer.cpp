@@ -36,7 +36,7 @@ HRESULT COptionServer::Create(REFIID riid, void** ppv) {
     return hr;
 }
 
-COptionServer::COptionServer() : m_nRefs(1), m_nThreadId(GetCurrentThreadId()) {
+COptionServer::COptionServer() : m_stamp(), m_nRefs(1), m_nThreadId(GetCurrentThreadId()) {
     InterlockedIncrement(&g_nServerRefs);
 }
 
@@ -89,23 +89,44 @@ HRESULT STDMETHODCALLTYPE COptionServer::GetOption(LONG nOptionId, VARIANT* pVal
     if (GetCurrentThreadId() != m_nThreadId) return RPC_E_WRONG_THREAD;
     char szPath[MAX_PATH];
     if (!GetAnswersPath(szPath)) return E_FAIL;
+    const CAnswer& answer = FindAnswer(szPath, nOptionId);
+    if (FAILED(answer.hr)) return answer.hr;
+    const HRESULT hr = MakeValue(answer.type.c_str(), answer.value.c_str(), pValue);
+    if (FAILED(hr)) return hr;
+    *pStatus = answer.nStatus;
+    return S_OK;
+}
+
+const COptionServer::CAnswer& COptionServer::FindAnswer(const char* pszPath, LONG nOptionId) {
+    WIN32_FILE_ATTRIBUTE_DATA stamp = {};
+    GetFileAttributesExA(pszPath, GetFileExInfoStandard, &stamp);
+    if (m_strAnswersPath != pszPath ||
+        CompareFileTime(&stamp.ftLastWriteTime, &m_stamp.ftLastWriteTime) != 0 ||
+        stamp.nFileSizeLow != m_stamp.nFileSizeLow ||
+        stamp.nFileSizeHigh != m_stamp.nFileSizeHigh) {
+        m_answers.clear();
+        m_strAnswersPath = pszPath;
+        m_stamp = stamp;
+    }
+    auto found = m_answers.find(nOptionId);
+    if (found != m_answers.end()) return found->second;
+
     char szSection[16];
     std::snprintf(szSection, sizeof szSection, "0x%08lx", static_cast<unsigned long>(nOptionId));
-    HRESULT hr = ReadNumber(szPath, szSection, "Result", S_OK);
-    if (FAILED(hr)) return hr;
-    bool bProbe = nOptionId == kProbeOption;
+    CAnswer answer;
+    answer.hr = ReadNumber(pszPath, szSection, "Result", S_OK);
+    const bool bProbe = nOptionId == kProbeOption;
     char szType[16];
     GetPrivateProfileStringA(szSection, "Type", bProbe ? "BOOL" : "", szType, sizeof szType,
-                             szPath);
-    char* pszValue = static_cast<char*>(std::malloc(kValueSize));
-    if (pszValue == nullptr) return E_OUTOFMEMORY;
-    GetPrivateProfileStringA(szSection, "Value", bProbe ? "1" : "", pszValue, kValueSize, szPath);
-    LONG nStatus = ReadNumber(szPath, szSection, "Status", szType[0] != '\0' ? 1 : 0);
-    hr = MakeValue(szType, pszValue, pValue);
-    std::free(pszValue);
-    if (FAILED(hr)) return hr;
-    *pStatus = nStatus;
-    return S_OK;
+                             pszPath);
+    answer.type = szType;
+    std::string value(kValueSize, '\0');
+    const DWORD nValue = GetPrivateProfileStringA(szSection, "Value", bProbe ? "1" : "", &value[0],
+                                                  kValueSize, pszPath);
+    value.resize(nValue);
+    answer.value = value;
+    answer.nStatus = ReadNumber(pszPath, szSection, "Status", szType[0] != '\0' ? 1 : 0);
+    return m_answers.emplace(nOptionId, answer).first->second;
 }
 
 bool COptionServer::GetAnswersPath(char (&szPath)[MAX_PATH]) {

@@ -1,8 +1,9 @@
 // The options server's object. This server keeps no options of its own: it answers every
-// GetOption from an answers file, read again on every call so that a change takes effect at
-// once. The file is the one named by the environment variable VEL_OPTSRV_ANSWERS or, when that
-// is unset or empty, velOptSrv.ini beside velOptSrv.dll. Without a file every option is absent
-// and the probe answers that the server is usable.
+// GetOption from an answers file, kept in memory and read again whenever its time or size
+// changed, so that a change takes effect at the next call. The file is the one named by the
+// environment variable VEL_OPTSRV_ANSWERS or, when that is unset or empty, velOptSrv.ini beside
+// velOptSrv.dll. Without a file every option is absent and the probe answers that the server is
+// usable.
 //
 // The answers file is a profile file (names match without regard to case):
 //
@@ -21,6 +22,9 @@
 // An object serves only the thread that created it: a call from any other thread fails with
 // RPC_E_WRONG_THREAD, as a call through another apartment's pointer does.
 #pragma once
+
+#include <map>
+#include <string>
 
 #include "IOptionServer.h"
 
@@ -41,7 +45,7 @@ class COptionServer final : public IOptionServer {
     HRESULT STDMETHODCALLTYPE DeleteOption(LONG nOptionId, LONG* pStatus) override;
     // Not served: nothing is held to be written.
     HRESULT STDMETHODCALLTYPE Flush(LONG* pStatus) override;
-    // Nothing to do: the answers file is read on every call.
+    // Nothing to do: a changed answers file is read again by the next call.
     HRESULT STDMETHODCALLTYPE Reload(LONG* pStatus) override;
     // Answers an option from the answers file.
     HRESULT STDMETHODCALLTYPE GetOption(LONG nOptionId, VARIANT* pValue, LONG* pStatus) override;
@@ -60,6 +64,21 @@ class COptionServer final : public IOptionServer {
     // Puts a value of the named type into pValue; unknown type names give VT_EMPTY.
     static HRESULT MakeValue(const char* pszType, const char* pszValue, VARIANT* pValue);
 
+    // One option's answer as the answers file gives it.
+    struct CAnswer {
+        HRESULT hr;         // the call's result
+        std::string type;   // the VARIANT type's name
+        std::string value;  // the value's text
+        LONG nStatus;       // the status answered
+    };
+    // The answer for an option, read from the file when it is not in memory.
+    const CAnswer& FindAnswer(const char* pszPath, LONG nOptionId);
+
+    // Answers read so far, by option id; dropped when the file changes.
+    std::map<LONG, CAnswer> m_answers;
+    // The file the answers came from, and its times and size then.
+    std::string m_strAnswersPath;
+    WIN32_FILE_ATTRIBUTE_DATA m_stamp;
     // References held by clients.
     LONG m_nRefs;
     // The thread that created the object, the only one it serves.

@@ -131,6 +131,21 @@ TEST(OptionStore, ReadsFileValues) {
     g_hLibInstance = hSaved;
 }
 
+TEST(OptionStore, SeesAnEditedFileAtTheNextQuery) {
+    // Values are kept while the file is unchanged; an edit of the same size, written right
+    // after the first, must still be seen.
+    TempFolder folder;
+    const std::string head = "REGEDIT4\r\n\r\n" + Switch("dword:00000001") + Section("00000002");
+    folder.WriteOptions(head + "\"Value\"=\"enu\"\r\n");
+    COptionStore store(folder.path.c_str());
+    EXPECT_EQ(ReadLanguage(store), "enu");
+    EXPECT_EQ(ReadLanguage(store), "enu");
+    folder.WriteOptions(head + "\"Value\"=\"deu\"\r\n");
+    EXPECT_EQ(ReadLanguage(store), "deu");
+    DeleteFileA((folder.path + "velOptions.reg").c_str());
+    EXPECT_EQ(ReadLanguage(store), "");
+}
+
 TEST(OptionStore, ReadProfileStringRefusesBadArgumentsAndGrows) {
     TempFolder folder;
     std::string file = folder.path + "p.ini";
