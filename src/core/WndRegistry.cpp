@@ -10,10 +10,13 @@ const char CWndRegistry::kClassName[] = "SC_WND";
 
 CWndRegistry g_wndRegistry VEL_SERVICE_INIT;
 
-CWndRegistry::CWndRegistry() : m_bClassRegistered(0), m_hClassInstance(nullptr) {}
+CWndRegistry::CWndRegistry() : m_bClassRegistered(0), m_hClassInstance(nullptr) {
+    InitializeCriticalSection(&m_cs);
+}
 
 CWndRegistry::~CWndRegistry() {
     if (m_bClassRegistered) UnregisterClassA(kClassName, m_hClassInstance);
+    DeleteCriticalSection(&m_cs);
 }
 
 void CWndRegistry::RegisterClassOnce(HINSTANCE hInstance, WNDPROC pfnWndProc) {
@@ -40,19 +43,41 @@ bool CWndRegistry::IsOurClass() const {
                    reinterpret_cast<const unsigned char*>(kClassName)) == 0;
 }
 
-void CWndRegistry::Add(HWND hWnd, CNotifyWnd* pWnd) { m_entries.emplace_back(hWnd, pWnd); }
+void CWndRegistry::Add(HWND hWnd, CNotifyWnd* pWnd) {
+    EnterCriticalSection(&m_cs);
+    try {
+        m_entries.emplace_back(hWnd, pWnd);
+    } catch (...) {
+        LeaveCriticalSection(&m_cs);
+        throw;
+    }
+    LeaveCriticalSection(&m_cs);
+}
 
 void CWndRegistry::Remove(const CNotifyWnd* pWnd) {
+    EnterCriticalSection(&m_cs);
     m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(),
                                    [pWnd](const auto& entry) { return entry.second == pWnd; }),
                     m_entries.end());
+    LeaveCriticalSection(&m_cs);
 }
 
 CNotifyWnd* CWndRegistry::Find(HWND hWnd) const {
+    CNotifyWnd* pFound = nullptr;
+    EnterCriticalSection(&m_cs);
     for (const auto& entry : m_entries) {
-        if (entry.first == hWnd) return entry.second;
+        if (entry.first == hWnd) {
+            pFound = entry.second;
+            break;
+        }
     }
-    return nullptr;
+    LeaveCriticalSection(&m_cs);
+    return pFound;
 }
 
-size_t CWndRegistry::Count() const { return m_entries.size(); }
+size_t CWndRegistry::Count() const {
+    EnterCriticalSection(&m_cs);
+    const size_t nCount = m_entries.size();
+    LeaveCriticalSection(&m_cs);
+    return nCount;
+}

@@ -36,8 +36,10 @@ class CWndRegistry {
 
   private:
     std::vector<std::pair<HWND, CNotifyWnd*>> m_entries;  // pairs in order of creation
-    BYTE m_bClassRegistered;                              // the class-registered flag
-    HINSTANCE m_hClassInstance;                           // module the class was registered for
+    // Guards m_entries: windows of several threads are created, destroyed and dispatched.
+    mutable CRITICAL_SECTION m_cs;
+    BYTE m_bClassRegistered;     // the class-registered flag
+    HINSTANCE m_hClassInstance;  // module the class was registered for
 };
 
 // The one registry of the process.

@@ -1,6 +1,5 @@
 #include "exports/ExportGuard.h"
 
-#include "core/velTrayLibMgr.h"
 #include "text/OptionStore.h"
 #include "text/TextTable.h"
 
@@ -14,6 +13,8 @@ constexpr UINT kOptionLanguage = 2;
 // How long velStopTray waits for a running export, and in which steps.
 constexpr DWORD kStopWaitMs = 3000;
 constexpr DWORD kStopWaitStepMs = 100;
+// How long it then waits for the library lock before it leaves the stop to the holder.
+constexpr DWORD kStopLockWaitMs = 300;
 
 }  // namespace
 
@@ -43,7 +44,9 @@ DWORD StopTray() {
             Sleep(kStopWaitStepMs);
         }
         g_bStopping = 1;
-        CvelTrayLibMgr::Instance().Stop();
+        // A call still inside (after the wait, or a menu open on the host's thread) keeps
+        // the lock; it then carries out the stop itself when it leaves.
+        g_libraryLock.RequestStop(kStopLockWaitMs);
     } catch (...) {
         g_bStopping = 1;
     }

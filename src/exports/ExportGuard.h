@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "core/LibraryLock.h"
 #include "framework/ModuleState.h"
 
 // An export is inside the library. A flag, not a counter: overlapping calls both
@@ -44,6 +45,10 @@ template <typename Work>
 DWORD RunGuarded(Work work, DWORD nFailure = 0) {
     CExportGuard guard;
     if (!guard.Enter()) return 0;
+    // Calls from several threads take turns; a stop that came while this one waited
+    // has destroyed what the work would use.
+    CLibraryLock::CScope lock(g_libraryLock);
+    if (g_bStopping) return 0;
     try {
         work();
         return 0;

@@ -1,5 +1,6 @@
 #include "tray/TrayCallbackWnd.h"
 
+#include "core/LibraryLock.h"
 #include "framework/ModuleState.h"
 #include "tray/TrayHandler.h"
 #include "tray/TrayIcon.h"
@@ -20,6 +21,15 @@ CTrayCallbackWnd::CTrayCallbackWnd(HINSTANCE hInstance) : CNotifyWnd(hInstance),
 
 LRESULT CTrayCallbackWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     AFX_MAINTAIN_STATE2 state(AfxGetStaticModuleState());
+    if (message == kCallbackMessage || message == TaskbarCreatedMessage()) {
+        // Acting on the icons: take turns with the exports of other threads.
+        CLibraryLock::CScope lock(g_libraryLock);
+        return Dispatch(message, wParam, lParam);
+    }
+    return CNotifyWnd::OnMessage(message, wParam, lParam);
+}
+
+LRESULT CTrayCallbackWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kCallbackMessage) {
         // A handler may register another one while it runs: walk a copy of the table.
         const auto handlers = m_handlers;
@@ -28,11 +38,8 @@ LRESULT CTrayCallbackWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         }
         return 0;
     }
-    if (message == TaskbarCreatedMessage() && m_pIcon != nullptr) {
-        m_pIcon->OnShellRestart();
-        return 0;
-    }
-    return CNotifyWnd::OnMessage(message, wParam, lParam);
+    if (m_pIcon != nullptr) m_pIcon->OnShellRestart();
+    return 0;
 }
 
 void CTrayCallbackWnd::AddHandler(UINT nKey, CTrayHandler* pHandler) {
