@@ -1,15 +1,11 @@
 #include "exports/ExportGuard.h"
 
-#include "text/OptionStore.h"
-#include "text/TextTable.h"
 
 std::atomic<BYTE> g_bBusy{0};
 std::atomic<BYTE> g_bStopping{0};
 
 namespace {
 
-// The option that holds the language code.
-constexpr UINT kOptionLanguage = 2;
 // How long velStopTray waits for a running export, and in which steps.
 constexpr DWORD kStopWaitMs = 3000;
 constexpr DWORD kStopWaitStepMs = 100;
@@ -29,12 +25,6 @@ bool CExportGuard::Enter() {
     g_bBusy = 1;
     m_bEntered = true;
     return true;
-}
-
-void SelectConfiguredLanguage() {
-    CStrBuf code;
-    g_optionStore.GetOption(kOptionLanguage, code);
-    g_textTable.SelectLanguage(code.CStr());
 }
 
 DWORD StopTray() {

@@ -36,9 +36,6 @@ class CExportGuard {
     bool m_bEntered;              // this call set the busy flag
 };
 
-// Reads the language option and selects the language; runs before every export's work.
-void SelectConfiguredLanguage();
-
 // Runs an export's work behind the guard and the prologue. Whatever the work
 // raises is contained: the result is then nFailure, else 0.
 template <typename Work>

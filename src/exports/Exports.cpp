@@ -8,6 +8,7 @@
 #include "core/velTrayLibApp.h"
 #include "core/velTrayLibMgr.h"
 #include "exports/ExportGuard.h"
+#include "text/LanguageSelection.h"
 #include "text/TextTable.h"
 #include "tray/ChipIcon.h"
 #include "tray/SEMIcon.h"

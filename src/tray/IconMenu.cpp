@@ -1,0 +1,85 @@
+#include "tray/IconMenu.h"
+
+#include <memory>
+
+#include "bmpmenu/BmpMenu.h"
+#include "core/velTrayLibMgr.h"
+#include "text/LanguageSelection.h"
+#include "text/TextTable.h"
+#include "tray/SEMIcon.h"
+
+namespace {
+
+// Texts of the fixed entries.
+constexpr DWORD kTextOpen = 4786;
+constexpr DWORD kTextSettings = 4785;
+constexpr DWORD kTextInfo = 4783;
+constexpr DWORD kTextExit = 4784;
+constexpr DWORD kTextSearch = 5081;
+// Their commands (a chip or-s its command base into them).
+constexpr DWORD kCmdOpen = 0x1600;
+constexpr DWORD kCmdSettings = 0x1700;
+constexpr DWORD kCmdExit = 0x1800;
+constexpr DWORD kCmdInfo = 0x1900;
+constexpr DWORD kCmdSearch = 0x2100;
+// The popup: a banner 30 pixels wide, none on submenus, no banner bitmap.
+constexpr int kBannerWidth = 30;
+// HideInformation at once, without the slide.
+constexpr int kHideAtOnce = 1;
+
+// Item id of separators.
+constexpr UINT kSeparatorId = 0xFFFFFFFF;
+
+CIconMenu::Item Entry(DWORD nTextId, DWORD nCmdId) { return {false, nTextId, nCmdId}; }
+CIconMenu::Item Separator() { return {true, 0, kSeparatorId}; }
+
+}  // namespace
+
+std::vector<CIconMenu::Item> CIconMenu::Layout(Kind kind, const std::vector<MenuEntry>& hostEntries,
+                                               DWORD nCmdBase) {
+    // Only a chip's menu carries a command base.
+    const DWORD nBase = kind == Kind::kChip ? nCmdBase : 0;
+    std::vector<Item> items;
+    for (const MenuEntry& entry : hostEntries)
+        items.push_back(Entry(entry.first, entry.second | nBase));
+    if (!hostEntries.empty()) items.push_back(Separator());
+    if (kind == Kind::kChip) {
+        items.push_back(Entry(kTextOpen, kCmdOpen | nBase));
+        items.push_back(Separator());
+        items.push_back(Entry(kTextSettings, kCmdSettings | nBase));
+        items.push_back(Entry(kTextInfo, kCmdInfo | nBase));
+    } else {
+        items.push_back(Entry(kTextOpen, kCmdOpen));
+        items.push_back(Entry(kTextSettings, kCmdSettings));
+        items.push_back(Entry(kTextSearch, kCmdSearch));
+        items.push_back(Entry(kTextInfo, kCmdInfo));
+    }
+    items.push_back(Separator());
+    items.push_back(Entry(kTextExit, kCmdExit | nBase));
+    return items;
+}
+
+void CIconMenu::Open(Kind kind, const std::vector<MenuEntry>& hostEntries, DWORD nCmdBase) {
+    SelectConfiguredLanguage();
+    CvelTrayLibMgr& mgr = CvelTrayLibMgr::Instance();
+    std::unique_ptr<CBmpMenu> pMenu(new CBmpMenu(kBannerWidth, FALSE, nullptr, 0));
+    if (!pMenu->Attach(CreatePopupMenu())) return;
+    pMenu->SetBannerColor(mgr.m_crMenu1);
+    pMenu->SetBannerGradientColor(mgr.m_crMenu2);
+    for (const Item& item : Layout(kind, hostEntries, nCmdBase)) {
+        if (item.bSeparator) {
+            AppendMenuA(pMenu->m_hMenu, MF_SEPARATOR, item.nCmdId, nullptr);
+            continue;
+        }
+        CStrBuf text;
+        g_textTable.Lookup(item.nTextId, text);
+        AppendMenuA(pMenu->m_hMenu, MF_STRING, item.nCmdId, text.CStr());
+    }
+    POINT pt = {};
+    GetCursorPos(&pt);
+    mgr.CloseMenu();
+    CBmpMenu* pTracked = pMenu.release();
+    mgr.m_pCurMenu = pTracked;
+    mgr.GetSemIcon()->HideInformation(kHideAtOnce);
+    pTracked->Track(0, pt.x, pt.y, mgr.m_pMenuOwner, nullptr);
+}

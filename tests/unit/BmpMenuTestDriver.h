@@ -1,0 +1,129 @@
+// Drives bitmap menus in the tests the way Wine's message-sequence conformance tests
+// drive the system's menus: a visible owner window records the notifications it
+// receives, a script of steps runs inside the menus' modal loops, and a watchdog
+// closes menus that a faulty build leaves open.
+#pragma once
+
+#include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CBmpMenu;
+class CBmpMenuToolBar;
+class CWnd;
+
+// A message as the owner received it.
+struct RecordedMsg {
+    UINT message;   // the message
+    WPARAM wParam;  // its first parameter
+    LPARAM lParam;  // its second parameter
+};
+
+// Which fields of an expected message are compared besides the message itself.
+constexpr int kAnyParam = 0;
+constexpr int kWParam = 1;
+constexpr int kLParam = 2;
+constexpr int kBoth = kWParam | kLParam;
+
+// One expected message of a sequence.
+struct ExpectedMsg {
+    UINT message;   // the message
+    int nCompare;   // kWParam, kLParam or both
+    WPARAM wParam;  // the first parameter, when compared
+    LPARAM lParam;  // the second parameter, when compared
+};
+
+// Compares a recorded sequence with an expected one and reports every difference.
+void ExpectSequence(const std::vector<RecordedMsg>& actual,
+                    const std::vector<ExpectedMsg>& expected, const char* pszContext);
+
+// A visible top-level window that owns the menus of a test, or receives their commands.
+class CMenuTestOwner {
+  public:
+    // Creates the window at (x, y) and moves the real cursor out of the menus' way.
+    explicit CMenuTestOwner(int x = 560, int y = 420);
+    ~CMenuTestOwner();
+    CMenuTestOwner(const CMenuTestOwner&) = delete;
+    CMenuTestOwner& operator=(const CMenuTestOwner&) = delete;
+
+    // The window.
+    HWND Hwnd() const { return m_hWnd; }
+    // The framework's object of the window.
+    CWnd* Wnd() const;
+
+    // Adds a step. The first runs when the top-level menu has entered its loop, each
+    // further one after what the previous step posted has been handled.
+    void AddStep(std::function<void()> step);
+    // Tracks the menu at the point (or beside the rectangle) with this window as owner
+    // and runs the steps; the watchdog closes the menus after 10 seconds.
+    BOOL Track(CBmpMenu& menu, int x, int y, const RECT* pExclude = nullptr);
+    // Dispatches the messages already queued (for example posted commands).
+    static void Pump();
+
+    // The menu notifications and commands received so far; Take also forgets them.
+    std::vector<RecordedMsg> Take();
+    // The popups that entered their loops and have not left them, outermost first.
+    const std::vector<HWND>& OpenMenus() const { return m_openMenus; }
+    // The object and the item strip of an open popup.
+    static CBmpMenu* MenuOf(HWND hPopup);
+    static CBmpMenuToolBar* StripOf(HWND hPopup);
+    // The answer given to WM_MENUCHAR (0 at first).
+    void SetMenuCharAnswer(LRESULT nAnswer) { m_nMenuCharAnswer = nAnswer; }
+    // Number of WM_ENTERIDLE received.
+    int EnterIdleCount() const { return m_nEnterIdle; }
+    // True when the watchdog had to close menus.
+    bool WatchdogFired() const { return m_bWatchdogFired; }
+
+  private:
+    // Finds the object of the window and hands it the message.
+    static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // Records, answers and runs the steps.
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND m_hWnd;                                // the window
+    std::deque<std::function<void()>> m_steps;  // steps still to run
+    std::vector<RecordedMsg> m_messages;        // what was recorded since the last Take
+    std::vector<HWND> m_openMenus;              // popups between their loop's entry and exit
+    LRESULT m_nMenuCharAnswer;                  // the answer to WM_MENUCHAR
+    int m_nEnterIdle;                           // WM_ENTERIDLE received
+    bool m_bWatchdogFired;                      // the watchdog closed menus in the last Track
+};
+
+// The menu most tests use: 0 &Open (101), 1 &Checked (102, checked), 2 a separator,
+// 3 &Disabled (103, greyed), 4 &More with the submenu Sub &one (201) and Sub &two (202),
+// 5 E&xit (104).
+HMENU MakeTestMenu(HMENU* phSub = nullptr);
+
+// Helpers on the item strip of a popup, in the strip's client coordinates.
+POINT ItemPoint(HWND hStrip, int nIndex);   // the centre of the button
+LPARAM ItemParam(HWND hStrip, int nIndex);  // the same as a mouse message's lParam
+RECT ItemRect(HWND hStrip, int nIndex);
+int HotItem(HWND hStrip);
+// Sends a key press (WM_KEYDOWN) to a popup.
+void PressKey(HWND hPopup, UINT nKey);
+
+// Bends one import of this program to a replacement for the object's life.
+class CImportPatch {
+  public:
+    CImportPatch(const char* pszDll, const char* pszFunction, void* pReplacement);
+    ~CImportPatch();
+    CImportPatch(const CImportPatch&) = delete;
+    CImportPatch& operator=(const CImportPatch&) = delete;
+
+    // True when the import was found and bent.
+    bool IsActive() const { return m_ppSlot != nullptr; }
+    // The function the slot held before.
+    void* Original() const { return m_pOriginal; }
+
+  private:
+    void** m_ppSlot;    // the bent import slot, null when not found
+    void* m_pOriginal;  // what the slot held
+};
+
+// The folder of this test program, with a backslash at the end.
+std::string ProgramFolder();

@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "BmpMenuTestDriver.h"
+#include "bmpmenu/BmpMenu.h"
+#include "bmpmenu/BmpMenuToolBar.h"
+#include "framework/Menu.h"
+#include "framework/ToolBar.h"
+#include "framework/Wnd.h"
+
+namespace {
+
+constexpr UINT WM_NESTED = WM_APP + 1;
+constexpr UINT WM_INNER = WM_APP + 2;
+constexpr UINT WM_RUN = WM_APP + 3;
+constexpr UINT WM_THROW = WM_APP + 4;
+
+// A window with typed handlers that records what reaches them and its default procedure.
+class CRecordingWnd : public CWnd {
+  public:
+    std::string m_strCreateName;      // the window name OnCreate saw
+    POINT m_ptDown = {0, 0};          // the point OnLButtonDown got
+    UINT m_nDownFlags = 0;            // the key flags OnLButtonDown got
+    UINT m_nKey = 0;                  // the key OnKeyDown got
+    UINT m_nRepeat = 0;               // its repeat count
+    UINT m_nKeyFlags = 0;             // its key flags
+    std::vector<UINT> m_defaults;     // messages that reached DefWindowProc, in order
+    std::vector<UINT> m_notifyCodes;  // WM_NOTIFY codes that reached DefWindowProc
+    std::function<void()> m_onRun;    // what WM_RUN does
+    bool m_bPostNcDestroy = false;    // PostNcDestroy ran
+    bool m_bFailCreate = false;       // OnCreate refuses the creation
+
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        m_defaults.push_back(message);
+        if (message == WM_NOTIFY) m_notifyCodes.push_back(reinterpret_cast<NMHDR*>(lParam)->code);
+        return CWnd::DefWindowProc(message, wParam, lParam);
+    }
+
+  protected:
+    int OnCreate(LPCREATESTRUCTA lpCreateStruct) {
+        m_strCreateName = lpCreateStruct->lpszName != nullptr ? lpCreateStruct->lpszName : "";
+        if (m_bFailCreate) return -1;
+        return CWnd::OnCreate(lpCreateStruct);
+    }
+    void OnLButtonDown(UINT nFlags, POINT point) {
+        m_nDownFlags = nFlags;
+        m_ptDown = point;
+    }
+    void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
+        m_nKey = nChar;
+        m_nRepeat = nRepCnt;
+        m_nKeyFlags = nFlags;
+    }
+    LRESULT OnNested(WPARAM, LPARAM) {
+        ::SendMessageA(m_hWnd, WM_INNER, 0, 0);
+        return Default();
+    }
+    LRESULT OnRun(WPARAM, LPARAM) {
+        if (m_onRun) m_onRun();
+        return 0;
+    }
+    LRESULT OnThrow(WPARAM, LPARAM) { throw std::runtime_error("handler failed"); }
+    void PostNcDestroy() override { m_bPostNcDestroy = true; }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CRecordingWnd, CWnd)
+ON_WM_CREATE()
+ON_WM_LBUTTONDOWN()
+ON_WM_KEYDOWN()
+ON_MESSAGE(WM_NESTED, OnNested)
+ON_MESSAGE(WM_RUN, OnRun)
+ON_MESSAGE(WM_THROW, OnThrow)
+END_MESSAGE_MAP()
+
+// A tool bar that counts the custom-draw notifications reflected to it.
+class CCountingBar : public CToolBar {
+  public:
+    int m_nPrePaints = 0;  // CDDS_PREPAINT notifications received
+
+  protected:
+    void OnCustomDraw(NMHDR* pNotify, LRESULT* pResult) {
+        if (reinterpret_cast<NMCUSTOMDRAW*>(pNotify)->dwDrawStage == CDDS_PREPAINT) ++m_nPrePaints;
+        *pResult = CDRF_DODEFAULT;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CCountingBar, CToolBar)
+ON_NOTIFY_REFLECT(NM_CUSTOMDRAW, OnCustomDraw)
+END_MESSAGE_MAP()
+
+const RECT kRect = {50, 50, 250, 150};
+
+// A timer that has its window run WM_RUN once.
+void CALLBACK PostRunOnce(HWND hWnd, UINT, UINT_PTR nId, DWORD) {
+    KillTimer(hWnd, nId);
+    PostMessageA(hWnd, WM_RUN, 0, 0);
+}
+
+}  // namespace
+
+TEST(Wnd, BindsItsWindowsAndHandsMessagesToTypedHandlers) {
+    CRecordingWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, nullptr, "first", WS_POPUP, kRect, nullptr, 0));
+    const HWND hWnd = wnd.m_hWnd;
+    EXPECT_EQ(wnd.m_strCreateName, "first");
+    EXPECT_EQ(CWnd::FromHandle(hWnd), &wnd);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), &wnd);
+    EXPECT_FALSE(wnd.CreateEx(0, nullptr, "second", WS_POPUP, kRect, nullptr, 0));
+
+    SendMessageA(hWnd, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(-5, 7));
+    EXPECT_EQ(wnd.m_nDownFlags, static_cast<UINT>(MK_LBUTTON | MK_SHIFT));
+    EXPECT_EQ(wnd.m_ptDown.x, -5);
+    EXPECT_EQ(wnd.m_ptDown.y, 7);
+    SendMessageA(hWnd, WM_KEYDOWN, VK_F5, 0x00410003);
+    EXPECT_EQ(wnd.m_nKey, static_cast<UINT>(VK_F5));
+    EXPECT_EQ(wnd.m_nRepeat, 3u);
+    EXPECT_EQ(wnd.m_nKeyFlags, 0x41u);
+
+    // What no handler takes reaches the class's default procedure, and Default passes
+    // the message being handled, not one handled inside it.
+    wnd.m_defaults.clear();
+    SetWindowTextA(hWnd, "title");
+    char szText[16] = {};
+    GetWindowTextA(hWnd, szText, sizeof(szText));
+    EXPECT_STREQ(szText, "title");
+    wnd.m_defaults.clear();
+    SendMessageA(hWnd, WM_NESTED, 0, 0);
+    EXPECT_EQ(wnd.m_defaults, (std::vector<UINT>{WM_INNER, WM_NESTED}));
+    // A failing handler is contained at the window procedure.
+    EXPECT_EQ(SendMessageA(hWnd, WM_THROW, 0, 0), 0);
+
+    EXPECT_TRUE(wnd.DestroyWindow());
+    EXPECT_TRUE(wnd.m_bPostNcDestroy);
+    EXPECT_EQ(wnd.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+
+    // A creation that fails leaves the object without window.
+    CRecordingWnd failing;
+    failing.m_bFailCreate = true;
+    EXPECT_FALSE(failing.CreateEx(0, nullptr, "fails", WS_POPUP, kRect, nullptr, 0));
+    EXPECT_EQ(failing.m_hWnd, nullptr);
+
+    // A window made elsewhere gets one wrapper that is no bound object.
+    HWND hForeign =
+        CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+    CWnd* pWrapper = CWnd::FromHandle(hForeign);
+    ASSERT_NE(pWrapper, nullptr);
+    EXPECT_EQ(CWnd::FromHandle(hForeign), pWrapper);
+    EXPECT_EQ(pWrapper->m_hWnd, hForeign);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hForeign), nullptr);
+    EXPECT_TRUE(pWrapper->IsKindOf(RUNTIME_CLASS(CWnd)));
+    EXPECT_FALSE(pWrapper->IsKindOf(RUNTIME_CLASS(CBmpMenu)));
+    EXPECT_EQ(CWnd::FromHandle(nullptr), nullptr);
+    DestroyWindow(hForeign);
+    CWnd::ForgetHandle(hForeign);
+
+    // Run-time classes: the strip reports its base's record.
+    CBmpMenuToolBar strip;
+    EXPECT_STREQ(strip.GetRuntimeClass()->m_lpszClassName, "CToolBar");
+    EXPECT_TRUE(strip.IsKindOf(RUNTIME_CLASS(CControlBar)));
+    EXPECT_FALSE(strip.IsKindOf(RUNTIME_CLASS(CBmpMenu)));
+    EXPECT_FALSE(wnd.IsKindOf(RUNTIME_CLASS(CControlBar)));
+}
+
+TEST(Wnd, SubclassesAToolBarAndReflectsItsNotifications) {
+    CRecordingWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, "parent", WS_POPUP | WS_VISIBLE, kRect, nullptr, 0));
+    CCountingBar bar;
+    const RECT rcNone = {0, 0, 0, 0};
+    ASSERT_TRUE(bar.CreateEx(&parent, TBSTYLE_FLAT | TBSTYLE_LIST,
+                             WS_VISIBLE | CBRS_TOOLTIPS | CBRS_SIZE_DYNAMIC, rcNone,
+                             AFX_IDW_TOOLBAR));
+    EXPECT_EQ(CWnd::FromHandlePermanent(bar.m_hWnd), &bar);
+    EXPECT_EQ(bar.m_dwStyle, CBRS_TOOLTIPS | CBRS_SIZE_DYNAMIC | CBRS_HIDE_INPLACE);
+    const DWORD dwStyle = GetWindowLongA(bar.m_hWnd, GWL_STYLE);
+    EXPECT_EQ(dwStyle & CBRS_TOOLTIPS, 0u);
+    EXPECT_EQ(dwStyle & (WS_CHILD | CCS_NORESIZE | TBSTYLE_FLAT),
+              static_cast<DWORD>(WS_CHILD | CCS_NORESIZE | TBSTYLE_FLAT));
+    EXPECT_EQ(GetDlgCtrlID(bar.m_hWnd), static_cast<int>(AFX_IDW_TOOLBAR));
+    // The bar's default handling is the control's own.
+    EXPECT_EQ(bar.DefWindowProc(TB_BUTTONCOUNT, 0, 0), 0);
+
+    TBBUTTON buttons[2] = {};
+    buttons[0].idCommand = 11;
+    buttons[0].fsState = TBSTATE_ENABLED;
+    buttons[1].idCommand = 12;
+    buttons[1].fsState = TBSTATE_ENABLED;
+    ASSERT_TRUE(SendMessageA(bar.m_hWnd, TB_ADDBUTTONSA, 2, reinterpret_cast<LPARAM>(buttons)));
+    EXPECT_TRUE(bar.SetButtonText(1, "Beta"));
+    EXPECT_TRUE(bar.SetButtonText(0, "Alpha"));
+    EXPECT_FALSE(bar.SetButtonText(5, "None"));
+    char szText[16] = {};
+    SendMessageA(bar.m_hWnd, TB_GETBUTTONTEXTA, 12, reinterpret_cast<LPARAM>(szText));
+    EXPECT_STREQ(szText, "Beta");
+    EXPECT_EQ(bar.CommandToIndex(12), 1);
+    EXPECT_EQ(bar.CommandToIndex(13), -1);
+
+    MoveWindow(bar.m_hWnd, 0, 0, 200, 40, TRUE);
+    parent.m_notifyCodes.clear();
+    RedrawWindow(parent.m_hWnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    EXPECT_GT(bar.m_nPrePaints, 0);
+    for (UINT nCode : parent.m_notifyCodes) EXPECT_NE(nCode, static_cast<UINT>(NM_CUSTOMDRAW));
+
+    const HWND hBar = bar.m_hWnd;
+    parent.DestroyWindow();
+    EXPECT_EQ(bar.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hBar), nullptr);
+}
+
+TEST(Wnd, ModalLoopsNestAndUnwindFromTheInnermost) {
+    CMenuTestOwner owner;
+    CRecordingWnd outer;
+    CRecordingWnd inner;
+    ASSERT_TRUE(outer.CreateEx(0, nullptr, "outer", WS_POPUP, kRect, owner.Wnd(), 0));
+    ASSERT_TRUE(inner.CreateEx(0, nullptr, "inner", WS_POPUP, kRect, owner.Wnd(), 0));
+    std::vector<std::string> order;
+    outer.m_onRun = [&] {
+        PostMessageA(inner.m_hWnd, WM_RUN, 0, 0);
+        order.push_back("inner returned " + std::to_string(inner.RunModalLoop()));
+    };
+    inner.m_onRun = [&] {
+        // Both loops are ended from inside the inner one.
+        outer.EndModalLoop(1);
+        inner.EndModalLoop(2);
+        order.push_back("ended");
+    };
+    // Ending a loop that does not run changes nothing.
+    outer.EndModalLoop(9);
+    EXPECT_FALSE(outer.ContinueModal());
+    PostMessageA(outer.m_hWnd, WM_RUN, 0, 0);
+    order.push_back("outer returned " + std::to_string(outer.RunModalLoop()));
+    EXPECT_EQ(order, (std::vector<std::string>{"ended", "inner returned 2", "outer returned 1"}));
+
+    // The parent hears when a loop waits for messages, unless asked not to.
+    inner.m_onRun = [&] { inner.EndModalLoop(3); };
+    const int nIdle = owner.EnterIdleCount();
+    SetTimer(inner.m_hWnd, 1, 10, &PostRunOnce);
+    EXPECT_EQ(inner.RunModalLoop(), 3);
+    EXPECT_GT(owner.EnterIdleCount(), nIdle);
+    const int nIdleBefore = owner.EnterIdleCount();
+    SetTimer(inner.m_hWnd, 1, 10, &PostRunOnce);
+    EXPECT_EQ(inner.RunModalLoop(MLF_NOIDLEMSG), 3);
+    EXPECT_EQ(owner.EnterIdleCount(), nIdleBefore);
+
+    // A quit request ends the loop and stays for the thread's own loop.
+    PostQuitMessage(4);
+    EXPECT_EQ(outer.RunModalLoop(), -1);
+    MSG msg = {};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 4u);
+}
+
+TEST(Wnd, MenuOwnsItsHandle) {
+    HMENU hFirst = CreatePopupMenu();
+    HMENU hSecond = CreatePopupMenu();
+    {
+        CMenu menu;
+        EXPECT_FALSE(menu.Attach(nullptr));
+        EXPECT_TRUE(menu.Attach(hFirst));
+        EXPECT_FALSE(menu.Attach(hSecond));
+        EXPECT_EQ(menu.GetSafeHmenu(), hFirst);
+        EXPECT_EQ(menu.Detach(), hFirst);
+        EXPECT_TRUE(menu.Attach(hSecond));
+    }
+    EXPECT_TRUE(IsMenu(hFirst));
+    EXPECT_FALSE(IsMenu(hSecond));
+    CMenu owner;
+    owner.Attach(hFirst);
+    EXPECT_TRUE(owner.DestroyMenu());
+    EXPECT_FALSE(IsMenu(hFirst));
+    EXPECT_FALSE(owner.DestroyMenu());
+}
