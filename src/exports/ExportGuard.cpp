@@ -10,7 +10,7 @@ namespace {
 constexpr DWORD kStopWaitMs = 3000;
 constexpr DWORD kStopWaitStepMs = 100;
 // How long it then waits for the library lock before it leaves the stop to the holder.
-constexpr DWORD kStopLockWaitMs = 300;
+constexpr DWORD kStopLockWaitMs = 200;
 
 }  // namespace
 

@@ -101,6 +101,8 @@ void CChipIcon::SetIdentified(const char* pszText) {
         m_pTrayIcon->SetIcon(kIconPresent);
         if (pszText != nullptr) SetTooltip(pszText);
         m_pTrayIcon->Update();
+        // Without a text there is nothing to show, so no SEM icon is made for it either.
+        if (pszText != nullptr) CvelTrayLibMgr::Instance().GetSemIcon()->ShowText(pszText);
     });
 }
 

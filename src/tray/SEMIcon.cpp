@@ -1,6 +1,7 @@
 #include "tray/SEMIcon.h"
 
 #include "core/velTrayLibMgr.h"
+#include "infownd/InfoDlg.h"
 #include "text/TextTable.h"
 #include "tray/TrayIcon.h"
 
@@ -17,6 +18,12 @@ constexpr UINT kLeftButtonDown = WM_LBUTTONDOWN;
 constexpr UINT kRightButtonDown = WM_RBUTTONDOWN;
 // Stop mode of the rotation thread that waits for its end.
 constexpr DWORD kStopAndWait = 0;
+// The SEM icon's picture during an alert.
+constexpr UINT kIconAlert = 215;
+// The placeholder in information texts that stands for the product name.
+const char kProductPlaceholder[] = "%1";
+// The taskbar's window class.
+const char kTaskbarClass[] = "Shell_TrayWnd";
 
 }  // namespace
 
@@ -32,6 +39,11 @@ CSEMIcon::CSEMIcon(HINSTANCE hInstance)
 }
 
 CSEMIcon::~CSEMIcon() {
+    // The window must not outlive the tray: its window procedure lives in this library.
+    try {
+        m_pInfoDlg.reset();
+    } catch (...) {
+    }
     m_pTrayIcon.reset();
     m_pHandler.reset();
 }
@@ -81,10 +93,59 @@ void CSEMIcon::AddMenuEntry(DWORD nTextId, DWORD nCmdId) {
     AddUniqueMenuEntry(m_menuItems, nTextId, nCmdId);
 }
 
-void CSEMIcon::ShowInformation(UINT) {}
+void CSEMIcon::ShowInformation(UINT nTextId) {
+    CStrBuf text;
+    g_textTable.Lookup(nTextId, text);
+    text.ReplaceAll(kProductPlaceholder, kProductName);
+    ShowText(text.CStr());
+}
 
-void CSEMIcon::HideInformation(int) {}
+void CSEMIcon::ShowText(const char* pszText) {
+    if (pszText == nullptr) return;
+    try {
+        // Looked up again while there is none, and after the shell restarted with a new one;
+        // meanwhile the window goes to the screen's bottom-right corner.
+        if (m_hTaskbarWnd == nullptr || !IsWindow(m_hTaskbarWnd)) {
+            m_hTaskbarWnd = FindWindowA(kTaskbarClass, "");
+        }
+        if (m_pInfoDlg != nullptr && m_pInfoDlg->GetSafeHwnd() != nullptr &&
+            !m_pInfoDlg->IsOnCallingThread()) {
+            // Made on another thread, which need not handle messages while this one waits
+            // for it: this thread takes over with a window of its own. A window the user
+            // hid stays hidden, so then there is nothing to take over.
+            if (m_pInfoDlg->IsHiddenByUser()) return;
+            m_pInfoDlg.reset();
+        }
+        if (m_pInfoDlg != nullptr && m_pInfoDlg->GetSafeHwnd() != nullptr) {
+            m_pInfoDlg->SetTaskbar(m_hTaskbarWnd);
+            m_pInfoDlg->SetText(pszText);
+            m_pInfoDlg->Layout();
+            return;
+        }
+        // A window that failed to come up (or was destroyed from outside) is made anew.
+        m_pInfoDlg.reset(new CInfoDlg);
+        m_pInfoDlg->SetTaskbar(m_hTaskbarWnd);
+        m_pInfoDlg->SetText(pszText);
+        m_pInfoDlg->Create();
+    } catch (...) {
+    }
+}
 
-void CSEMIcon::Alert(const char*, const char*) {}
+void CSEMIcon::HideInformation(int nMode) {
+    try {
+        if (m_pInfoDlg != nullptr) m_pInfoDlg->Hide(nMode != 0 ? 1 : 0);
+    } catch (...) {
+    }
+}
+
+void CSEMIcon::Alert(const char* pszTooltip, const char* pszText) {
+    {
+        CTrayIcon::CScopedLock lock(*m_pTrayIcon);
+        m_pTrayIcon->LoadIconRes(kIconAlert);
+        if (pszTooltip != nullptr) m_pTrayIcon->SetTooltip(pszTooltip);
+        m_pTrayIcon->Update();
+    }
+    ShowText(pszText);
+}
 
 void CSEMIcon::OnTrayClick(WPARAM, LPARAM) {}

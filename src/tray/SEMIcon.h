@@ -1,6 +1,6 @@
 // The suite's own icon in the notification area. Its picture can rotate through
 // the four design pictures while the suite is busy; it owns the suite's context
-// menu entries and, later, the information window.
+// menu entries and the information window with the alert.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include "tray/MenuEntry.h"
 #include "tray/TrayHandler.h"
 
+class CInfoDlg;
 class CTrayIcon;
 class CWnd;
 
@@ -19,7 +20,8 @@ class CSEMIcon {
   public:
     // The tooltip is the product name; the icon is not yet shown.
     explicit CSEMIcon(HINSTANCE hInstance);
-    // Takes the icon out of the notification area. The rotation must have been stopped.
+    // Destroys the information window and takes the icon out of the notification area.
+    // The rotation must have been stopped.
     virtual ~CSEMIcon();
     CSEMIcon(const CSEMIcon&) = delete;
     CSEMIcon& operator=(const CSEMIcon&) = delete;
@@ -34,9 +36,16 @@ class CSEMIcon {
     void StopRotation();
     // Appends an entry of the suite's menu unless the same pair is there already.
     void AddMenuEntry(DWORD nTextId, DWORD nCmdId);
-    // The information window with the text of an id, hidden again, or the alert.
+    // Shows the information window with the text of an id, every "%1" replaced by the
+    // product name.
     void ShowInformation(UINT nTextId);
+    // Shows the information window with a text (null: nothing happens), creating it on
+    // first use; failures are contained.
+    void ShowText(const char* pszText);
+    // Hides the information window if it exists: at once when nMode is not 0, else animated.
     void HideInformation(int nMode);
+    // The alert: the alert picture and, when given, a tooltip; then the text in the
+    // information window.
     void Alert(const char* pszTooltip, const char* pszText);
 
     // A mouse button went down on the icon: opens the suite's menu.
@@ -48,6 +57,8 @@ class CSEMIcon {
     const std::vector<MenuEntry>& GetMenuEntries() const { return m_menuItems; }
     // True while the rotation thread runs.
     bool IsRotating() const { return m_rotation.m_nState == 1; }
+    // The information window, or null before its first use.
+    CInfoDlg* GetInfoDlg() const { return m_pInfoDlg.get(); }
 
   private:
     // The rotation routine, run on the rotation thread.
@@ -55,8 +66,9 @@ class CSEMIcon {
 
     std::unique_ptr<CTrayHandlerOf<CSEMIcon>> m_pHandler;  // opens the menu on a press
     std::unique_ptr<CTrayIcon> m_pTrayIcon;                // the icon in the notification area
-    CWnd* m_pMenuOwner;                  // owner of the suite's menu, not owned; null before set
-    CMemberThread<CSEMIcon> m_rotation;  // runs Rotate; its stop byte ends the rotation
-    std::vector<MenuEntry> m_menuItems;  // the host's entries of the suite's menu
-    HWND m_hTaskbarWnd;                  // the taskbar, looked up on first need
+    CWnd* m_pMenuOwner;                    // owner of the suite's menu, not owned; null before set
+    CMemberThread<CSEMIcon> m_rotation;    // runs Rotate; its stop byte ends the rotation
+    std::vector<MenuEntry> m_menuItems;    // the host's entries of the suite's menu
+    std::unique_ptr<CInfoDlg> m_pInfoDlg;  // the information window; null before its first use
+    HWND m_hTaskbarWnd;                    // the taskbar, looked up until found
 };

@@ -1,0 +1,310 @@
+#include "infownd/InfoDlg.h"
+
+#include "core/velTrayLibApp.h"
+#include "framework/DC.h"
+#include "framework/DataExchange.h"
+#include "framework/GdiObject.h"
+#include "infownd/InfoPlacement.h"
+#include "text/TextTable.h"
+#include "velctl/velCtlTextEnabler.h"
+
+namespace {
+
+// The hide control's label in the current language.
+constexpr UINT kTextHide = 5424;
+// Extra room around the measured text and the controls.
+constexpr int kTextWidthMargin = 15;
+constexpr int kWidthMargin = 20;
+constexpr int kHeightMargin = 24;
+// Animation: pixels per step and pauses in milliseconds.
+constexpr int kStepVertical = 5;
+constexpr int kStepHorizontal = 10;
+constexpr DWORD kSlideInPauseMs = 25;
+constexpr DWORD kHideVerticalPauseMs = 30;
+constexpr DWORD kHideHorizontalPauseMs = 10;
+// Horizontal animations start this far inside the taskbar's border.
+constexpr int kGrowOverlap = 3;
+// Flags of one animation step (SWP_ASYNCWINDOWPOS | SWP_SHOWWINDOW | SWP_NOACTIVATE).
+constexpr UINT kStepFlags = SWP_ASYNCWINDOWPOS | SWP_SHOWWINDOW | SWP_NOACTIVATE;
+// Flags that change only the z-order.
+constexpr UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+
+}  // namespace
+
+CInfoDlg::CInfoDlg()
+    : CDialog(IDD),
+      m_bCheck(FALSE),
+      m_bHiddenByUser(0),
+      m_bShown(0),
+      m_hTaskbarWnd(nullptr),
+      m_nEdge(kEdgeBottom) {}
+
+CInfoDlg::~CInfoDlg() {
+    // Destroyed here, while the controls' wrappers still exist.
+    DestroyWindow();
+}
+
+BOOL CInfoDlg::Create() { return CDialog::Create(nullptr, g_hLibInstance); }
+
+void CInfoDlg::SetTaskbar(HWND hTaskbarWnd) { m_hTaskbarWnd = hTaskbarWnd; }
+
+void CInfoDlg::SetText(const char* pszText) { m_strText.Assign(pszText); }
+
+void CInfoDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, kHideControlId, m_hideButton);
+    DDX_Control(pDX, kTextControlId, m_textCtrl);
+    DDX_Text(pDX, kTextControlId, m_strText);
+    DDX_Check(pDX, kHideControlId, m_bCheck);
+}
+
+BOOL CInfoDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_bShown = 0;
+    Layout();
+    // No focus for any control: the window must never take it from the user's application.
+    return FALSE;
+}
+
+bool CInfoDlg::OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* pResult) {
+    switch (message) {
+        case WM_CTLCOLORSTATIC: {
+            const HBRUSH hBrush =
+                OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            if (hBrush == nullptr) return false;
+            *pResult = reinterpret_cast<INT_PTR>(hBrush);
+            return true;
+        }
+        case WM_COMMAND:
+            if (LOWORD(wParam) != kHideControlId || HIWORD(wParam) != BN_CLICKED) return false;
+            OnHideClicked();
+            *pResult = TRUE;
+            return true;
+        case WM_PAINT:
+            OnPaint();
+            *pResult = TRUE;
+            return true;
+        default:
+            return false;
+    }
+}
+
+HBRUSH CInfoDlg::OnCtlColorStatic(HDC hDC, HWND hCtrl) {
+    const int nId = ::GetDlgCtrlID(hCtrl);
+    if (nId != kTextControlId && nId != kHideControlId) return nullptr;
+    ::SetTextColor(hDC, RGB(0, 0, 0));
+    ::SetBkMode(hDC, TRANSPARENT);
+    return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+}
+
+void CInfoDlg::OnHideClicked() {
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    m_bHiddenByUser = 1;
+    m_bShown = 0;
+}
+
+void CInfoDlg::OnPaint() {
+    {
+        CPaintDC dc(m_hWnd);
+        DrawBackground(dc);
+    }
+    ::InvalidateRect(m_textCtrl.m_hWnd, nullptr, TRUE);
+    ::InvalidateRect(m_hideButton.m_hWnd, nullptr, TRUE);
+}
+
+SIZE CInfoDlg::GetScreenSize() const {
+    CClientDC dc(m_hWnd);
+    return SIZE{dc.GetDeviceCaps(HORZRES), dc.GetDeviceCaps(VERTRES)};
+}
+
+SIZE CInfoDlg::CalcSize() {
+    SIZE text = {0, 0};
+    {
+        CClientDC textDc(m_textCtrl.m_hWnd);
+        if (textDc.GetSafeHdc() != nullptr) {
+            const auto hFont =
+                reinterpret_cast<HGDIOBJ>(::SendMessageA(m_textCtrl.m_hWnd, WM_GETFONT, 0, 0));
+            CSelectObject font(textDc, hFont);
+            text = textDc.GetTextExtent(m_strText.CStr(), static_cast<int>(m_strText.Length()));
+            text.cx += kTextWidthMargin;
+        } else {
+            CClientDC dc(m_hWnd);
+            text = dc.GetTextExtent(m_strText.CStr(), static_cast<int>(m_strText.Length()));
+        }
+    }
+    RECT hide = {0, 0, 0, 0};
+    ::GetClientRect(m_hideButton.m_hWnd, &hide);
+    const int nHideWidth = hide.right - hide.left;
+    const int nHideHeight = hide.bottom - hide.top;
+    return SIZE{(text.cx > nHideWidth ? text.cx : nHideWidth) + kWidthMargin,
+                nHideHeight + text.cy + kHeightMargin};
+}
+
+void CInfoDlg::Layout() {
+    if (m_bHiddenByUser != 0 || m_strText.IsEmpty() || m_hWnd == nullptr) return;
+    const SIZE screen = GetScreenSize();
+    RECT taskbar;
+    const bool bHasTaskbar = m_hTaskbarWnd != nullptr && ::GetWindowRect(m_hTaskbarWnd, &taskbar);
+    SIZE size = CalcSize();
+    // A text longer than the screen is cut rather than making a window that no one sees
+    // whole and whose animation would take as long as it is wide.
+    if (size.cx > screen.cx) size.cx = screen.cx;
+    if (size.cy > screen.cy) size.cy = screen.cy;
+    ::SetWindowPos(m_textCtrl.m_hWnd, nullptr, 0, 0, size.cx, size.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const InfoPlacement place =
+        PlaceInfoWindow(screen.cx, screen.cy, bHasTaskbar ? &taskbar : nullptr, size.cx, size.cy);
+    m_nEdge = place.nEdge;
+    m_hideButton.SetCheck(BST_UNCHECKED);
+    if (m_bShown != 0) {
+        ::SetWindowPos(m_hWnd, HWND_TOP, place.x, place.y, size.cx, size.cy,
+                       SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    } else {
+        ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, place.x, place.y, size.cx, size.cy,
+                       SWP_HIDEWINDOW | SWP_NOACTIVATE);
+        SlideIn();
+        ::SetWindowPos(m_hWnd, HWND_TOP, place.x, place.y, size.cx, size.cy,
+                       SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    }
+    DrawBackground();
+}
+
+RECT CInfoDlg::GetAnimationRect() const {
+    RECT rect = {0, 0, 0, 0};
+    ::GetWindowRect(m_hWnd, &rect);
+    if (rect.top >= 0) return rect;
+    RECT client = {0, 0, 0, 0};
+    ::GetClientRect(m_hWnd, &client);
+    const SIZE screen = GetScreenSize();
+    return FallbackWindowRect(screen.cx, screen.cy, client.right, client.bottom);
+}
+
+void CInfoDlg::AnimationStep(int x, int y, int cx, int cy) {
+    ::SetWindowPos(m_hWnd, HWND_TOP, x, y, cx, cy, kStepFlags);
+    DrawBackground();
+}
+
+void CInfoDlg::SlideIn() {
+    if (m_bHiddenByUser != 0 || m_hWnd == nullptr) return;
+    CvelCtlTextEnabler textEnabler;
+    // Without a text for the current language the template's label stays.
+    CStrBuf label;
+    if (g_textTable.Lookup(kTextHide, label) == ST_OK) m_hideButton.SetWindowText(label.CStr());
+
+    const RECT r = GetAnimationRect();
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    switch (m_nEdge) {
+        case kEdgeBottom:
+            for (int d = h; d > 0; d -= kStepVertical) {
+                AnimationStep(r.left, r.top + d, w, h);
+                ::Sleep(kSlideInPauseMs);
+            }
+            break;
+        case kEdgeTop:
+            for (int d = h; d > 0; d -= kStepVertical) {
+                AnimationStep(r.left, r.top - d, w, h);
+                ::Sleep(kSlideInPauseMs);
+            }
+            break;
+        case kEdgeRight:
+            for (int d = w; d > 0; d -= kStepHorizontal) {
+                AnimationStep(r.left + d, r.top, w - d + kGrowOverlap, h);
+                ::Sleep(kSlideInPauseMs);
+            }
+            break;
+        case kEdgeLeft:
+            for (int d = w; d > 0; d -= kStepHorizontal) {
+                AnimationStep(r.left - kGrowOverlap, r.top, w - d + kGrowOverlap, h);
+                ::Sleep(kSlideInPauseMs);
+            }
+            break;
+        default:
+            break;
+    }
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, r.left, r.top, w, h, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    DrawBackground();
+    m_bShown = 1;
+}
+
+void CInfoDlg::Hide(BYTE bAtOnce) {
+    if (m_hWnd == nullptr) return;
+    if (!IsOnCallingThread()) {
+        // Another thread's window is hidden at once, without waiting for that thread.
+        ::ShowWindowAsync(m_hWnd, SW_HIDE);
+        m_bShown = 0;
+        return;
+    }
+    const RECT r = GetAnimationRect();
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
+    if (bAtOnce == 0 && m_bHiddenByUser == 0 && m_bShown != 0) {
+        const int w = r.right - r.left;
+        const int h = r.bottom - r.top;
+        switch (m_nEdge) {
+            case kEdgeBottom:
+                for (int d = 0; d < h; d += kStepVertical) {
+                    AnimationStep(r.left, r.top + d, w, h);
+                    ::Sleep(kHideVerticalPauseMs);
+                }
+                break;
+            case kEdgeTop:
+                for (int d = 0; d < h; d += kStepVertical) {
+                    AnimationStep(r.left, r.top - d, w, h);
+                    ::Sleep(kHideVerticalPauseMs);
+                }
+                break;
+            case kEdgeRight:
+                for (int d = 0; d < w; d += kStepHorizontal) {
+                    AnimationStep(r.left + d, r.top, w - d + kGrowOverlap, h);
+                    ::Sleep(kHideHorizontalPauseMs);
+                }
+                break;
+            case kEdgeLeft:
+                for (int d = 0; d < w; d += kStepHorizontal) {
+                    AnimationStep(r.left - kGrowOverlap, r.top, w - d + kGrowOverlap, h);
+                    ::Sleep(kHideHorizontalPauseMs);
+                }
+                break;
+            default:
+                break;
+        }
+        ::SetWindowPos(m_hWnd, HWND_TOP, r.left, r.top, w, h, SWP_HIDEWINDOW | SWP_NOACTIVATE);
+    }
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    m_bShown = 0;
+}
+
+void CInfoDlg::DrawBackground() {
+    if (m_hWnd == nullptr) return;
+    CClientDC dc(m_hWnd);
+    if (dc.GetSafeHdc() != nullptr) DrawBackground(dc);
+}
+
+void CInfoDlg::DrawBackground(CDC& dc) {
+    RECT client = {0, 0, 0, 0};
+    ::GetClientRect(m_hWnd, &client);
+    dc.FillSolidRect(client, ::GetSysColor(COLOR_BTNFACE));
+
+    CBitmap picture;
+    BITMAP bm = {};
+    CDC memDc;
+    if (picture.LoadBitmap(g_hLibInstance, kBackgroundBitmapId) && picture.GetBitmap(&bm) != 0 &&
+        memDc.CreateCompatibleDC(&dc)) {
+        CSelectObject select(memDc, picture);
+        if (client.right <= bm.bmWidth && client.bottom <= bm.bmHeight) {
+            dc.BitBlt(0, 0, client.right, client.bottom, &memDc, 0, 0, SRCCOPY);
+        } else {
+            const int nOldMode = dc.SetStretchBltMode(COLORONCOLOR);
+            dc.StretchBlt(0, 0, client.right, client.bottom, &memDc, 0, 0, bm.bmWidth, bm.bmHeight,
+                          SRCCOPY);
+            dc.SetStretchBltMode(nOldMode);
+        }
+    }
+
+    ::SetWindowTextA(m_textCtrl.m_hWnd, m_strText.CStr());
+    if (::IsWindowVisible(m_hideButton.m_hWnd)) {
+        ::RedrawWindow(m_hideButton.m_hWnd, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
+}

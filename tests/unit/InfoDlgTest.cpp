@@ -1,0 +1,640 @@
+// The information window under Wine's desktop, which has a real taskbar along the bottom:
+// placement, the slide animations as the window manager sees them, the texts, the alert,
+// the background picture read back from the screen and a real click on the hide control.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ShellRecorder.h"
+#include "core/velTrayLibApp.h"
+#include "core/velTrayLibMgr.h"
+#include "infownd/InfoDlg.h"
+#include "infownd/InfoPlacement.h"
+#include "text/TextTable.h"
+#include "tray/ChipIcon.h"
+#include "tray/SEMIcon.h"
+#include "tray/TrayIcon.h"
+
+namespace {
+
+// A text id of the staged language library whose text names the product twice.
+constexpr UINT kTextTwice = 7001;
+
+// The test program's folder, where the built library and language libraries lie.
+std::string ProgramDir() {
+    char name[MAX_PATH];
+    const std::string path(name, GetModuleFileNameA(nullptr, name, MAX_PATH));
+    return path.substr(0, path.rfind('\\') + 1);
+}
+
+// One call of SetWindowPos or Sleep made by this program's code on the test's thread.
+struct WindowCall {
+    bool bSleep;        // a Sleep (ms in nFlags) rather than a SetWindowPos
+    HWND hWnd;          // the window moved
+    HWND hInsertAfter;  // the z-order given
+    int x, y, cx, cy;   // place and size given
+    UINT nFlags;        // SWP_* flags, or the milliseconds of a Sleep
+};
+
+std::vector<WindowCall> g_windowCalls;
+DWORD g_recordingThread = 0;
+decltype(&SetWindowPos) g_pfnSetWindowPos = nullptr;
+decltype(&Sleep) g_pfnSleep = nullptr;
+
+BOOL WINAPI RecordingSetWindowPos(HWND hWnd, HWND hAfter, int x, int y, int cx, int cy,
+                                  UINT nFlags) {
+    if (GetCurrentThreadId() == g_recordingThread)
+        g_windowCalls.push_back({false, hWnd, hAfter, x, y, cx, cy, nFlags});
+    return g_pfnSetWindowPos(hWnd, hAfter, x, y, cx, cy, nFlags);
+}
+
+void WINAPI RecordingSleep(DWORD ms) {
+    if (GetCurrentThreadId() == g_recordingThread)
+        g_windowCalls.push_back({true, nullptr, nullptr, 0, 0, 0, 0, static_cast<UINT>(ms)});
+    g_pfnSleep(ms);
+}
+
+// The import slot of a function in this program, or null.
+void** ImportSlot(const char* pszDll, const char* pszFunction) {
+    auto* pBase = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* pNt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        pBase + reinterpret_cast<IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir =
+        pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* pImport = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress);
+         pImport->Name != 0; ++pImport) {
+        if (lstrcmpiA(reinterpret_cast<char*>(pBase + pImport->Name), pszDll) != 0) continue;
+        auto* pNames = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pImport->OriginalFirstThunk);
+        auto* pSlots = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pImport->FirstThunk);
+        for (; pNames->u1.AddressOfData != 0; ++pNames, ++pSlots) {
+            if (IMAGE_SNAP_BY_ORDINAL(pNames->u1.Ordinal)) continue;
+            auto* pByName =
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(pBase + pNames->u1.AddressOfData);
+            if (strcmp(reinterpret_cast<char*>(pByName->Name), pszFunction) == 0)
+                return reinterpret_cast<void**>(&pSlots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+// Puts a value into an import slot and returns what it held.
+void* SwapSlot(void** ppSlot, void* pValue) {
+    DWORD dwOld = 0;
+    VirtualProtect(ppSlot, sizeof(void*), PAGE_READWRITE, &dwOld);
+    void* pPrevious = *ppSlot;
+    *ppSlot = pValue;
+    VirtualProtect(ppSlot, sizeof(void*), dwOld, &dwOld);
+    return pPrevious;
+}
+
+// Records SetWindowPos and Sleep of this program's code on the calling thread for its life.
+class WindowRecorder {
+  public:
+    WindowRecorder()
+        : m_ppSetWindowPos(ImportSlot("user32.dll", "SetWindowPos")),
+          m_ppSleep(ImportSlot("kernel32.dll", "Sleep")) {
+        g_windowCalls.clear();
+        g_recordingThread = GetCurrentThreadId();
+        if (m_ppSetWindowPos != nullptr) {
+            g_pfnSetWindowPos = reinterpret_cast<decltype(g_pfnSetWindowPos)>(
+                SwapSlot(m_ppSetWindowPos, reinterpret_cast<void*>(&RecordingSetWindowPos)));
+        }
+        if (m_ppSleep != nullptr) {
+            g_pfnSleep = reinterpret_cast<decltype(g_pfnSleep)>(
+                SwapSlot(m_ppSleep, reinterpret_cast<void*>(&RecordingSleep)));
+        }
+    }
+    ~WindowRecorder() {
+        if (m_ppSetWindowPos != nullptr)
+            SwapSlot(m_ppSetWindowPos, reinterpret_cast<void*>(g_pfnSetWindowPos));
+        if (m_ppSleep != nullptr) SwapSlot(m_ppSleep, reinterpret_cast<void*>(g_pfnSleep));
+        g_recordingThread = 0;
+    }
+    bool IsActive() const { return m_ppSetWindowPos != nullptr && m_ppSleep != nullptr; }
+    // The calls so far; forgets them.
+    std::vector<WindowCall> Take() {
+        std::vector<WindowCall> calls;
+        calls.swap(g_windowCalls);
+        return calls;
+    }
+
+  private:
+    void** m_ppSetWindowPos;  // the bent import of SetWindowPos
+    void** m_ppSleep;         // the bent import of Sleep
+};
+
+// The animation steps among recorded calls, each with the pause after it.
+struct Step {
+    WindowCall move;  // the SetWindowPos of the step
+    UINT nPauseMs;    // the Sleep right after it (0: none)
+};
+std::vector<Step> AnimationSteps(const std::vector<WindowCall>& calls) {
+    std::vector<Step> steps;
+    for (size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].bSleep || calls[i].nFlags != 0x4050) continue;
+        UINT nPause = 0;
+        for (size_t k = i + 1; k < calls.size() && (calls[k].bSleep || calls[k].nFlags != 0x4050);
+             ++k) {
+            if (calls[k].bSleep) {
+                nPause = calls[k].nFlags;
+                break;
+            }
+        }
+        steps.push_back({calls[i], nPause});
+    }
+    return steps;
+}
+
+// Handles the window messages that are due, for a while.
+void Pump(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() - start < ms);
+}
+
+RECT WindowRect(HWND hWnd) {
+    RECT rect = {0, 0, 0, 0};
+    GetWindowRect(hWnd, &rect);
+    return rect;
+}
+
+std::string WindowText(HWND hWnd) {
+    char text[256] = "";
+    GetWindowTextA(hWnd, text, sizeof text);
+    return text;
+}
+
+// A temporary folder with a copy of the built library, which supplies the dialog template,
+// the background picture and the alert picture, and a language library with the texts the
+// window uses. For its life the copy is the library's module and the text table reads the
+// language library.
+class LibStage {
+  public:
+    LibStage() : m_hLib(nullptr), m_hPrevious(g_hLibInstance) {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        m_dir = std::string(temp) + "velInfoDlg" + std::to_string(GetCurrentProcessId()) + "\\";
+        CreateDirectoryA(m_dir.c_str(), nullptr);
+        EXPECT_TRUE(CopyFileA((ProgramDir() + "velTrayLib.dll").c_str(),
+                              (m_dir + "velTrayLib.dll").c_str(), FALSE));
+        WriteLanguageLibrary();
+        m_hLib = LoadLibraryA((m_dir + "velTrayLib.dll").c_str());
+        EXPECT_NE(m_hLib, nullptr);
+        g_hLibInstance = m_hLib;
+        EXPECT_EQ(g_textTable.Load(m_hLib), ST_OK);
+    }
+    ~LibStage() {
+        // A folder without language libraries leaves the table empty, as the other tests expect.
+        g_textTable.Load(GetModuleHandleA("kernel32.dll"));
+        g_hLibInstance = m_hPrevious;
+        FreeLibrary(m_hLib);
+        DeleteFileA((m_dir + "velTrayLib.dll").c_str());
+        DeleteFileA((m_dir + "tstSEMk.dll").c_str());
+        RemoveDirectoryA(m_dir.c_str());
+    }
+    HMODULE Module() const { return m_hLib; }
+
+  private:
+    // tstSEMk.dll: the shipped English library with a string block of our own.
+    void WriteLanguageLibrary() {
+        const std::string path = m_dir + "tstSEMk.dll";
+        ASSERT_TRUE(CopyFileA((ProgramDir() + "enuSEMk.dll").c_str(), path.c_str(), FALSE));
+        const std::pair<UINT, std::wstring> texts[] = {
+            {2, L"tst"}, {5424, L"&Hide"}, {kTextTwice, L"%1 signs for %1."}};
+        const HANDLE hUpdate = BeginUpdateResourceA(path.c_str(), TRUE);
+        ASSERT_NE(hUpdate, nullptr);
+        for (const auto& [id, text] : texts) {
+            std::wstring block;
+            for (UINT k = 0; k < 16; ++k) {
+                if (k == id % 16) {
+                    block += static_cast<wchar_t>(text.size()) + text;
+                } else {
+                    block += L'\0';
+                }
+            }
+            ASSERT_TRUE(UpdateResourceA(hUpdate, MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(id / 16 + 1),
+                                        0, block.data(),
+                                        static_cast<DWORD>(block.size() * sizeof(wchar_t))));
+        }
+        ASSERT_TRUE(EndUpdateResourceA(hUpdate, FALSE));
+    }
+
+    std::string m_dir;      // the folder, ending with a backslash
+    HMODULE m_hLib;         // the staged library
+    HINSTANCE m_hPrevious;  // g_hLibInstance before the stage
+};
+
+class InfoDlgTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(windows.IsActive());
+        m_hTaskbar = FindWindowA("Shell_TrayWnd", "");
+        ASSERT_NE(m_hTaskbar, nullptr) << "the tests run in Wine's desktop with its taskbar";
+        m_taskbar = WindowRect(m_hTaskbar);
+        m_hForeground = GetForegroundWindow();
+    }
+    // The window of the SEM icon's information window.
+    static HWND InfoWnd(const CSEMIcon& sem) {
+        return sem.GetInfoDlg() != nullptr ? sem.GetInfoDlg()->GetSafeHwnd() : nullptr;
+    }
+    // Neither activation nor focus went to the window.
+    void ExpectNothingTaken(HWND hInfo) {
+        EXPECT_NE(GetForegroundWindow(), hInfo);
+        EXPECT_EQ(GetForegroundWindow(), m_hForeground);
+        const HWND hFocus = GetFocus();
+        EXPECT_TRUE(hFocus == nullptr || (hFocus != hInfo && GetParent(hFocus) != hInfo));
+        EXPECT_FALSE(IsWindowEnabled(hInfo));
+    }
+
+    LibStage stage;
+    WindowRecorder windows;
+    HWND m_hTaskbar = nullptr;
+    RECT m_taskbar = {};
+    HWND m_hForeground = nullptr;
+};
+
+}  // namespace
+
+TEST_F(InfoDlgTest, SlidesOutOfTheTaskbarAndBack) {
+    CSEMIcon sem(stage.Module());
+    sem.ShowText(nullptr);
+    sem.HideInformation(0);
+    EXPECT_EQ(sem.GetInfoDlg(), nullptr);
+
+    sem.ShowText("Die Karte wurde erkannt");
+    const HWND hInfo = InfoWnd(sem);
+    ASSERT_NE(hInfo, nullptr);
+    EXPECT_TRUE(IsWindowVisible(hInfo));
+    EXPECT_TRUE(sem.GetInfoDlg()->IsShown());
+    const RECT r = WindowRect(hInfo);
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    // Against the real taskbar along the bottom: the window stands on it, at its right end.
+    EXPECT_EQ(sem.GetInfoDlg()->GetEdge(), kEdgeBottom);
+    EXPECT_EQ(r.right, m_taskbar.right);
+    EXPECT_EQ(r.bottom, m_taskbar.top);
+    const InfoPlacement place = PlaceInfoWindow(GetSystemMetrics(SM_CXSCREEN),
+                                                GetSystemMetrics(SM_CYSCREEN), &m_taskbar, w, h);
+    EXPECT_EQ(place.x, r.left);
+    EXPECT_EQ(place.y, r.top);
+    EXPECT_NE(GetWindowLongA(hInfo, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    ExpectNothingTaken(hInfo);
+
+    // It rose out of the taskbar 5 pixels a step, 25 ms apart.
+    std::vector<Step> steps = AnimationSteps(windows.Take());
+    ASSERT_EQ(steps.size(), static_cast<size_t>((h + 4) / 5));
+    for (size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_EQ(steps[i].move.hWnd, hInfo);
+        EXPECT_EQ(steps[i].move.hInsertAfter, HWND_TOP);
+        EXPECT_EQ(steps[i].move.x, r.left);
+        EXPECT_EQ(steps[i].move.y, r.top + h - 5 * static_cast<int>(i)) << i;
+        EXPECT_EQ(steps[i].move.cx, w);
+        EXPECT_EQ(steps[i].move.cy, h);
+        EXPECT_EQ(steps[i].nPauseMs, 25u);
+    }
+
+    // A new, longer text while shown: new size and place at once.
+    sem.ShowText("Die Signatur wurde erfolgreich erstellt und gespeichert");
+    EXPECT_TRUE(AnimationSteps(windows.Take()).empty());
+    const RECT wider = WindowRect(hInfo);
+    EXPECT_GT(wider.right - wider.left, w);
+    EXPECT_EQ(wider.right, m_taskbar.right);
+    EXPECT_EQ(wider.bottom, m_taskbar.top);
+    EXPECT_EQ(WindowText(GetDlgItem(hInfo, CInfoDlg::kTextControlId)),
+              "Die Signatur wurde erfolgreich erstellt und gespeichert");
+
+    // Hidden with the animation: back into the taskbar, 30 ms a step.
+    sem.HideInformation(0);
+    EXPECT_FALSE(IsWindowVisible(hInfo));
+    EXPECT_FALSE(sem.GetInfoDlg()->IsShown());
+    steps = AnimationSteps(windows.Take());
+    const int hWider = wider.bottom - wider.top;
+    ASSERT_EQ(steps.size(), static_cast<size_t>((hWider + 4) / 5));
+    for (size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_EQ(steps[i].move.y, wider.top + 5 * static_cast<int>(i)) << i;
+        EXPECT_EQ(steps[i].nPauseMs, 30u);
+    }
+    // Not shown: hidden at once.
+    sem.HideInformation(0);
+    EXPECT_TRUE(AnimationSteps(windows.Take()).empty());
+
+    // Shown again, then hidden at once as an opening menu does.
+    sem.ShowText("Noch einmal");
+    EXPECT_FALSE(AnimationSteps(windows.Take()).empty());
+    EXPECT_TRUE(IsWindowVisible(hInfo));
+    sem.HideInformation(1);
+    EXPECT_TRUE(AnimationSteps(windows.Take()).empty());
+    EXPECT_FALSE(IsWindowVisible(hInfo));
+    ExpectNothingTaken(hInfo);
+}
+
+TEST_F(InfoDlgTest, SixtyPixelWindowRisesInTwelveSteps) {
+    CSEMIcon sem(stage.Module());
+    sem.ShowText("Bitte warten");
+    CInfoDlg* pDlg = sem.GetInfoDlg();
+    ASSERT_NE(pDlg, nullptr);
+    pDlg->Hide(1);
+    SetWindowPos(pDlg->GetSafeHwnd(), nullptr, 824, 678, 200, 60,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+    windows.Take();
+    pDlg->SlideIn();
+    const std::vector<Step> steps = AnimationSteps(windows.Take());
+    ASSERT_EQ(steps.size(), 12u);
+    for (size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_EQ(steps[i].move.x, 824);
+        EXPECT_EQ(steps[i].move.y, 738 - 5 * static_cast<int>(i));
+        EXPECT_EQ(steps[i].move.cx, 200);
+        EXPECT_EQ(steps[i].move.cy, 60);
+    }
+    const RECT r = WindowRect(pDlg->GetSafeHwnd());
+    EXPECT_EQ(r.left, 824);
+    EXPECT_EQ(r.top, 678);
+    EXPECT_EQ(r.right, 1024);
+    EXPECT_EQ(r.bottom, 738);
+    EXPECT_TRUE(pDlg->IsShown());
+}
+
+TEST_F(InfoDlgTest, TextsOfIdsAndTheAlert) {
+    ShellRecorder shell(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(shell.IsActive());
+    CSEMIcon sem(stage.Module());
+    sem.Show();
+    shell.Take();
+
+    sem.ShowInformation(kTextTwice);
+    const HWND hInfo = InfoWnd(sem);
+    ASSERT_NE(hInfo, nullptr);
+    EXPECT_STREQ(sem.GetInfoDlg()->GetText(), "Tessaroth Quillmark signs for Tessaroth Quillmark.");
+    EXPECT_EQ(WindowText(GetDlgItem(hInfo, CInfoDlg::kTextControlId)),
+              "Tessaroth Quillmark signs for Tessaroth Quillmark.");
+    // The hide control carries the label of the current language.
+    EXPECT_EQ(WindowText(GetDlgItem(hInfo, CInfoDlg::kHideControlId)), "&Hide");
+    EXPECT_TRUE(shell.Take().empty());
+
+    const HICON hAlert = LoadIconA(stage.Module(), MAKEINTRESOURCEA(215));
+    ASSERT_NE(hAlert, nullptr);
+    sem.Alert("Achtung: Karte gesperrt", "Die Karte ist gesperrt");
+    // The tooltip on its own, then the whole icon.
+    std::vector<ShellCall> calls = shell.Take();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].uFlags, static_cast<UINT>(NIF_TIP));
+    EXPECT_EQ(calls[1].dwMessage, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(calls[1].hIcon, hAlert);
+    EXPECT_EQ(calls[1].tip, "Achtung: Karte gesperrt");
+    EXPECT_STREQ(sem.GetInfoDlg()->GetText(), "Die Karte ist gesperrt");
+    EXPECT_TRUE(IsWindowVisible(hInfo));
+
+    // A text far wider than the screen is cut at the screen's width.
+    const std::string longText(20000, 'W');
+    sem.ShowText(longText.c_str());
+    EXPECT_EQ(WindowRect(hInfo).left, 0);
+    EXPECT_EQ(WindowRect(hInfo).right, m_taskbar.right);
+    shell.Take();
+
+    // Without a tooltip the last one stays.
+    sem.Alert(nullptr, "Noch gesperrt");
+    calls = shell.Take();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].tip, "Achtung: Karte gesperrt");
+    EXPECT_STREQ(sem.GetInfoDlg()->GetText(), "Noch gesperrt");
+    ExpectNothingTaken(hInfo);
+}
+
+namespace {
+
+// Moves the mouse to a desktop point and clicks it with xdotool on the X server that shows
+// Wine's desktop (whose origin is the X screen's), handling this thread's messages meanwhile
+// so that the click reaches the window. False when xdotool could not be started.
+bool ClickAt(POINT pt) {
+    std::string command = "cmd /c start /wait /unix /usr/bin/xdotool mousemove " +
+                          std::to_string(pt.x) + " " + std::to_string(pt.y) + " click 1";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &si, &pi)) {
+        return false;
+    }
+    const DWORD start = GetTickCount();
+    while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0 &&
+           GetTickCount() - start < 10000) {
+        Pump(0);
+    }
+    DWORD exitCode = 1;
+    GetExitCodeProcess(pi.hProcess, &exitCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    Pump(300);
+    return exitCode == 0;
+}
+
+// The centre of a window on the desktop.
+POINT Centre(HWND hWnd) {
+    const RECT r = WindowRect(hWnd);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// The pixels of a bitmap resource, rows top-down.
+struct Picture {
+    int cx = 0;                    // width
+    int cy = 0;                    // height
+    std::vector<COLORREF> pixels;  // cx * cy colours
+    COLORREF At(int x, int y) const { return pixels[static_cast<size_t>(y) * cx + x]; }
+};
+Picture LoadPicture(HMODULE hModule, UINT nId) {
+    Picture picture;
+    const HBITMAP hBitmap = LoadBitmapA(hModule, MAKEINTRESOURCEA(nId));
+    BITMAP bm = {};
+    if (hBitmap == nullptr || GetObjectA(hBitmap, sizeof bm, &bm) == 0) return picture;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = bm.bmWidth;
+    info.bmiHeader.biHeight = -bm.bmHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> bgrx(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
+    const HDC hScreen = GetDC(nullptr);
+    const int nRows =
+        GetDIBits(hScreen, hBitmap, 0, bm.bmHeight, bgrx.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, hScreen);
+    DeleteObject(hBitmap);
+    if (nRows != bm.bmHeight) return picture;
+    picture.cx = bm.bmWidth;
+    picture.cy = bm.bmHeight;
+    for (DWORD p : bgrx) picture.pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+    return picture;
+}
+
+// The client area's pixels of a window as they are on the screen.
+Picture ReadClient(HWND hWnd) {
+    Picture shot;
+    RECT client;
+    GetClientRect(hWnd, &client);
+    shot.cx = client.right;
+    shot.cy = client.bottom;
+    const HDC hDC = GetDC(hWnd);
+    for (int y = 0; y < shot.cy; ++y)
+        for (int x = 0; x < shot.cx; ++x) shot.pixels.push_back(GetPixel(hDC, x, y));
+    ReleaseDC(hWnd, hDC);
+    return shot;
+}
+
+// True when the colour is one of the picture's near (sx, sy): scaling may round either way.
+bool NearPixel(const Picture& picture, double sx, double sy, COLORREF color) {
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            const int x = static_cast<int>(sx) + dx;
+            const int y = static_cast<int>(sy) + dy;
+            if (x >= 0 && y >= 0 && x < picture.cx && y < picture.cy && picture.At(x, y) == color)
+                return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(InfoDlgTest, BackgroundIsCopiedOrStretched) {
+    const Picture picture = LoadPicture(stage.Module(), CInfoDlg::kBackgroundBitmapId);
+    ASSERT_EQ(picture.cx, 180);
+    ASSERT_EQ(picture.cy, 60);
+    // The picture's frame (bottom row) differs from the rows above it.
+    ASSERT_NE(picture.At(90, 59), picture.At(90, 50));
+
+    CSEMIcon sem(stage.Module());
+    sem.ShowText("Kurz");
+    const HWND hInfo = InfoWnd(sem);
+    ASSERT_NE(hInfo, nullptr);
+    Pump(200);
+    Picture shot = ReadClient(hInfo);
+    ASSERT_LE(shot.cx, 180);
+    ASSERT_LE(shot.cy, 60);
+    // Copied: the bottom rows and right columns, where no control draws, are the picture's
+    // top-left part pixel for pixel; its frame lies outside the window.
+    int nCompared = 0;
+    for (int y = 0; y < shot.cy; ++y) {
+        for (int x = 0; x < shot.cx; ++x) {
+            if (y < shot.cy - 3 && x < shot.cx - 6) continue;
+            EXPECT_EQ(shot.At(x, y), picture.At(x, y)) << x << "," << y;
+            ++nCompared;
+        }
+    }
+    EXPECT_GT(nCompared, 0);
+
+    sem.ShowText("Ein Text, der das Fenster weit über die Breite des Bildes hinaus dehnt");
+    Pump(200);
+    shot = ReadClient(hInfo);
+    ASSERT_GT(shot.cx, 180);
+    // Stretched: the whole picture over the client area, its frame along the bottom.
+    const double scaleX = 180.0 / shot.cx;
+    const double scaleY = 60.0 / shot.cy;
+    for (int x = 0; x < shot.cx; x += 7) {
+        const int y = shot.cy - 1;
+        EXPECT_TRUE(NearPixel(picture, x * scaleX, y * scaleY, shot.At(x, y))) << x;
+        EXPECT_EQ(shot.At(x, y), picture.At(static_cast<int>(x * scaleX), 59)) << x;
+    }
+    for (int y = 0; y < shot.cy; y += 3) {
+        const int x = shot.cx - 2;
+        EXPECT_TRUE(NearPixel(picture, x * scaleX, y * scaleY, shot.At(x, y))) << y;
+    }
+}
+
+TEST_F(InfoDlgTest, HideControlHidesForGoodWithoutTakingTheFocus) {
+    ShellRecorder shell(GetModuleHandleA(nullptr));
+    CSEMIcon sem(stage.Module());
+    sem.Show();
+    sem.ShowText("Zum Ausblenden bitte klicken");
+    const HWND hInfo = InfoWnd(sem);
+    ASSERT_NE(hInfo, nullptr);
+    const HWND hHide = GetDlgItem(hInfo, CInfoDlg::kHideControlId);
+
+    // A click beside the control does nothing.
+    const RECT r = WindowRect(hInfo);
+    ASSERT_TRUE(ClickAt(POINT{r.right - 4, r.bottom - 4})) << "xdotool could not be started";
+    EXPECT_TRUE(IsWindowVisible(hInfo));
+    EXPECT_FALSE(sem.GetInfoDlg()->IsHiddenByUser());
+
+    ASSERT_TRUE(ClickAt(Centre(hHide)));
+    EXPECT_FALSE(IsWindowVisible(hInfo));
+    EXPECT_TRUE(sem.GetInfoDlg()->IsHiddenByUser());
+    ExpectNothingTaken(hInfo);
+
+    // From now on nothing shows it, while the alert still changes the icon.
+    windows.Take();
+    shell.Take();
+    sem.ShowText("Wieder da?");
+    sem.ShowInformation(kTextTwice);
+    sem.Alert("Alarm", "Alarmtext");
+    EXPECT_FALSE(IsWindowVisible(hInfo));
+    for (const WindowCall& call : windows.Take()) EXPECT_TRUE(call.bSleep || call.hWnd != hInfo);
+    const std::vector<ShellCall> calls = shell.Take();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().tip, "Alarm");
+    EXPECT_EQ(calls.back().hIcon, LoadIconA(stage.Module(), MAKEINTRESOURCEA(215)));
+}
+
+TEST_F(InfoDlgTest, IdentifiedChipShowsItsTextUntilTheTrayStops) {
+    CvelTrayLibMgr& mgr = CvelTrayLibMgr::Instance();
+    mgr.Stop();
+    CChipIcon* pChip = mgr.GetChipIcon("Leser 1", 0x100);
+    pChip->SetIdentified(nullptr);
+    EXPECT_EQ(mgr.m_pSemIcon, nullptr);  // nothing to show: no SEM icon either
+
+    pChip->SetIdentified("Karte von Erika Mustermann");
+    ASSERT_NE(mgr.m_pSemIcon, nullptr);
+    const HWND hInfo = InfoWnd(*mgr.m_pSemIcon);
+    ASSERT_NE(hInfo, nullptr);
+    EXPECT_TRUE(IsWindowVisible(hInfo));
+    EXPECT_EQ(WindowText(GetDlgItem(hInfo, CInfoDlg::kTextControlId)),
+              "Karte von Erika Mustermann");
+
+    mgr.Stop();
+    EXPECT_FALSE(IsWindow(hInfo));
+}
+
+TEST_F(InfoDlgTest, AnotherThreadsWindowIsTakenOverWithoutWaiting) {
+    CSEMIcon sem(stage.Module());
+    const HANDLE hShown = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE hRelease = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HWND hOld = nullptr;
+    std::thread worker([&] {
+        sem.ShowText("Vom anderen Thread");
+        hOld = InfoWnd(sem);
+        SetEvent(hShown);
+        // Handles no messages until released, then those that came meanwhile.
+        WaitForSingleObject(hRelease, 10000);
+        Pump(300);
+    });
+    WaitForSingleObject(hShown, 10000);
+    ASSERT_NE(hOld, nullptr);
+
+    // Neither call waits for the busy thread.
+    const DWORD start = GetTickCount();
+    sem.HideInformation(0);
+    EXPECT_FALSE(sem.GetInfoDlg()->IsShown());
+    sem.ShowText("Von diesem Thread");
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    const HWND hNew = InfoWnd(sem);
+    ASSERT_NE(hNew, nullptr);
+    EXPECT_NE(hNew, hOld);
+    EXPECT_TRUE(IsWindowVisible(hNew));
+    EXPECT_EQ(GetWindowThreadProcessId(hNew, nullptr), GetCurrentThreadId());
+
+    // The old window goes as soon as its thread handles messages.
+    SetEvent(hRelease);
+    worker.join();
+    EXPECT_FALSE(IsWindow(hOld));
+    CloseHandle(hShown);
+    CloseHandle(hRelease);
+}
