@@ -2,6 +2,7 @@
 
 #include "core/velTrayLibMgr.h"
 #include "text/TextTable.h"
+#include "tray/IconMenu.h"
 #include "tray/SEMIcon.h"
 #include "tray/TrayIcon.h"
 
@@ -121,4 +122,9 @@ void CChipIcon::SetActive() {
     });
 }
 
-void CChipIcon::OnTrayClick(WPARAM, LPARAM) {}
+void CChipIcon::OnTrayClick(WPARAM, LPARAM) {
+    try {
+        CIconMenu::Open(CIconMenu::Kind::kChip, m_menuItems, m_nCmdBase);
+    } catch (...) {
+    }
+}

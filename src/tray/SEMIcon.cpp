@@ -1,14 +1,19 @@
 #include "tray/SEMIcon.h"
 
+#include "core/LibraryLock.h"
 #include "core/velTrayLibMgr.h"
 #include "infownd/InfoDlg.h"
 #include "text/TextTable.h"
+#include "tray/IconMenu.h"
 #include "tray/TrayIcon.h"
+#include "util/ProcessFinder.h"
 
 namespace {
 
 // The tooltip of the resting icon.
 const char kProductName[] = "Tessaroth Quillmark";
+// The suite's monitor program; the tray stops after a SEM menu when it does not run.
+const char kMonitorProgram[] = "velSEMx.exe";
 // The tooltip while the picture rotates.
 constexpr UINT kTextRotating = 5083;
 // How long each picture of the rotation stays.
@@ -148,4 +153,17 @@ void CSEMIcon::Alert(const char* pszTooltip, const char* pszText) {
     ShowText(pszText);
 }
 
-void CSEMIcon::OnTrayClick(WPARAM, LPARAM) {}
+void CSEMIcon::OnTrayClick(WPARAM, LPARAM) {
+    try {
+        CIconMenu::Open(CIconMenu::Kind::kSem, m_menuItems, 0);
+        // Without the suite's monitor the tray has nothing to show: it stops after every
+        // SEM menu, chosen or not. This object and its window are still dispatching the
+        // message that opened the menu, so the stop waits until that dispatch has ended.
+        DWORD nProcessId = 0;
+        if (CvelTrayLibMgr::Instance().m_bSEMm == 0 &&
+            !CProcessFind().Find(nProcessId, kMonitorProgram)) {
+            g_libraryLock.DeferStop();
+        }
+    } catch (...) {
+    }
+}
