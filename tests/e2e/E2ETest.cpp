@@ -2,9 +2,9 @@
 // clicks on the icons in the notification area and on the menu entries (xdotool
 // on the X display), the host's window receiving the commands, and the suite's
 // SEM stand-in receiving the events.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <atomic>
 #include <cstdio>
@@ -42,8 +42,6 @@ void Click(POINT pt, int nButton) {
             " click " + std::to_string(nButton));
 }
 
-void PressKey(const char* pszKey) { RunUnix(std::string("/usr/bin/xdotool key ") + pszKey); }
-
 // Answers this thread's messages until the condition holds or the time is up.
 bool PumpUntil(const std::function<bool()>& done, DWORD nTimeoutMs) {
     const DWORD nStart = GetTickCount();
@@ -74,14 +72,14 @@ void PlayAsUser(const std::function<void()>& script) {
 struct Host {
     static std::vector<WPARAM> s_commands;
     static std::vector<bool> s_shutdownSignalled;
+    // The monitor's shutdown event, held open so that it outlives the monitor.
+    static HANDLE s_hShutdown;
 
     static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_COMMAND) {
             s_commands.push_back(wParam);
-            HANDLE hEvent = OpenEventA(SYNCHRONIZE, FALSE, "MonitorShutdown");
-            s_shutdownSignalled.push_back(hEvent != nullptr &&
-                                          WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0);
-            if (hEvent != nullptr) CloseHandle(hEvent);
+            s_shutdownSignalled.push_back(s_hShutdown != nullptr &&
+                                          WaitForSingleObject(s_hShutdown, 0) == WAIT_OBJECT_0);
             return 0;
         }
         return DefWindowProcA(hWnd, message, wParam, lParam);
@@ -102,6 +100,7 @@ struct Host {
 };
 std::vector<WPARAM> Host::s_commands;
 std::vector<bool> Host::s_shutdownSignalled;
+HANDLE Host::s_hShutdown = nullptr;
 
 // Where the shell shows the icon of a callback window, in desktop coordinates.
 // Shell_NotifyIconGetRect tells where it exists; Wine's taskbar does not answer it
@@ -170,7 +169,8 @@ std::vector<MenuItem> ReadMenu(HWND hMenu) {
         RECT rc = {};
         SendMessageA(hBar, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rc));
         MapWindowPoints(hBar, nullptr, reinterpret_cast<POINT*>(&rc), 2);
-        items.push_back({szText, button.idCommand, {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}});
+        items.push_back(
+            {szText, button.idCommand, {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}});
     }
     return items;
 }
@@ -202,13 +202,13 @@ const MenuItem* FindItem(const std::vector<MenuItem>& items, int nCommand) {
 }
 
 class EndToEnd : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(api.Load());
         shell.reset(new ShellRecorder(api.hModule, true));
     }
     void TearDown() override {
-        if (FindMenu() != nullptr) PlayAsUser([] { PressKey("Escape"); });
+        if (FindMenu() != nullptr) PlayAsUser([] { Click(POINT{600, 300}, 1); });
         api.velStopTray();
         shell.reset();
         api.Unload();
@@ -260,4 +260,147 @@ TEST_F(EndToEnd, ChipMenuShowsTheEntriesAndDeliversTheComposedCommand) {
     EXPECT_EQ(texts, (std::vector<std::string>{"Sign document...", "Open signature suite",
                                                "Settings...", "About...", "Exit"}));
     EXPECT_EQ(Host::s_commands, (std::vector<WPARAM>{0x1803}));
+}
+
+namespace {
+
+// The suite's SEM stand-in, running while the object lives; its output is read at the end.
+class SemStandIn {
+  public:
+    SemStandIn() {
+        SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+        HANDLE hWrite = nullptr;
+        CreatePipe(&m_hRead, &hWrite, &sa, 0);
+        SetHandleInformation(m_hRead, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = hWrite;
+        si.hStdError = hWrite;
+        std::string cmd = "\"" + VelTrayApi::ProgramFolder() + "velSEMx.exe\" 30000";
+        m_bStarted = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                    nullptr, nullptr, &si, &m_pi) != FALSE;
+        CloseHandle(hWrite);
+        // Ready once it has created its events.
+        const DWORD nStart = GetTickCount();
+        while (m_bStarted && GetTickCount() - nStart < kWaitMs) {
+            HANDLE hEvent = OpenEventA(SYNCHRONIZE, FALSE, "MonitorShutdown");
+            if (hEvent != nullptr) {
+                CloseHandle(hEvent);
+                break;
+            }
+            Sleep(20);
+        }
+    }
+    ~SemStandIn() {
+        if (m_bStarted) {
+            TerminateProcess(m_pi.hProcess, 3);
+            CloseHandle(m_pi.hThread);
+            CloseHandle(m_pi.hProcess);
+        }
+        CloseHandle(m_hRead);
+    }
+    bool Started() const { return m_bStarted; }
+    // Everything it printed, once it has ended (or after the wait).
+    std::string Output() {
+        WaitForSingleObject(m_pi.hProcess, kWaitMs);
+        std::string text;
+        char buffer[256];
+        DWORD nRead = 0;
+        DWORD nAvailable = 0;
+        while (PeekNamedPipe(m_hRead, nullptr, 0, nullptr, &nAvailable, nullptr) &&
+               nAvailable > 0 && ReadFile(m_hRead, buffer, sizeof(buffer), &nRead, nullptr) &&
+               nRead > 0) {
+            text.append(buffer, nRead);
+        }
+        return text;
+    }
+
+  private:
+    HANDLE m_hRead = nullptr;
+    PROCESS_INFORMATION m_pi = {};
+    bool m_bStarted = false;
+};
+
+}  // namespace
+
+TEST_F(EndToEnd, SemMenuExitSignalsTheMonitorBeforeTheCommand) {
+    SemStandIn monitor;
+    ASSERT_TRUE(monitor.Started());
+    Host host;
+    Host::s_hShutdown = OpenEventA(SYNCHRONIZE, FALSE, "MonitorShutdown");
+    ASSERT_EQ(api.velStartTray(host.hWnd, FALSE), 0u);
+    const POINT ptIcon = IconPoint(LastAddedIcon());
+    std::vector<MenuItem> items;
+    PlayAsUser([&] {
+        Click(ptIcon, 1);
+        HWND hMenu = WaitForMenu();
+        if (hMenu == nullptr) return;
+        items = ReadMenu(hMenu);
+        const MenuItem* pExit = FindItem(items, 0x1800);
+        if (pExit != nullptr) Click(pExit->center, 1);
+        WaitForNoMenu();
+    });
+    std::vector<int> commands;
+    for (const MenuItem& item : items) commands.push_back(item.nCommand);
+    EXPECT_EQ(commands, (std::vector<int>{0x1600, 0x1700, 0x2100, 0x1900, 0x1800}));
+    ASSERT_EQ(Host::s_commands, (std::vector<WPARAM>{0x1800}));
+    EXPECT_TRUE(Host::s_shutdownSignalled[0]) << "the events come before the command";
+    CloseHandle(Host::s_hShutdown);
+    Host::s_hShutdown = nullptr;
+    const std::string output = monitor.Output();
+    EXPECT_NE(output.find("MonitorBreakEvent"), std::string::npos) << output;
+    EXPECT_NE(output.find("MonitorShutdown"), std::string::npos) << output;
+}
+
+TEST_F(EndToEnd, WithoutTheMonitorDismissingTheSemMenuStopsTheTray) {
+    Host host;
+    ASSERT_EQ(api.velStartTray(host.hWnd, FALSE), 0u);
+    ASSERT_EQ(api.velCardPresent("Reader A", 1), 0u);
+    const HWND hSemIcon = shell->Calls().front().hWnd;
+    const POINT ptSem = IconPoint(hSemIcon);
+    PlayAsUser([&] {
+        Click(ptSem, 1);
+        if (WaitForMenu() != nullptr) Click(POINT{600, 300}, 1);  // dismissed on the desktop
+        WaitForNoMenu();
+    });
+    EXPECT_TRUE(Host::s_commands.empty());
+    size_t nDeleted = 0;
+    for (const ShellCall& call : shell->Calls()) nDeleted += call.dwMessage == NIM_DELETE;
+    EXPECT_EQ(nDeleted, 2u) << "every icon of the library is removed";
+
+    // A later call brings the reader back, with the command base it gives now.
+    shell->Take();
+    ASSERT_EQ(api.velCardPresent("Reader A", 5), 0u);
+    const POINT ptChip = IconPoint(LastAddedIcon());
+    std::vector<MenuItem> items;
+    PlayAsUser([&] {
+        Click(ptChip, 3);
+        HWND hMenu = WaitForMenu();
+        if (hMenu != nullptr) items = ReadMenu(hMenu);
+        Click(POINT{600, 300}, 1);
+        WaitForNoMenu();
+    });
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items.back().nCommand, 0x1805);
+}
+
+TEST_F(EndToEnd, AClickOutsideClosesTheMenuAndLeavesTheHostBehind) {
+    Host host;
+    ShowWindow(host.hWnd, SW_SHOWNOACTIVATE);
+    ASSERT_EQ(api.velStartTray(host.hWnd, TRUE), 0u);
+    ASSERT_EQ(api.velCardPresent("Reader A", 1), 0u);
+    const POINT ptIcon = IconPoint(LastAddedIcon());
+    bool bOpened = false;
+    bool bClosed = false;
+    PlayAsUser([&] {
+        Click(ptIcon, 3);
+        bOpened = WaitForMenu() != nullptr;
+        Click(POINT{600, 300}, 1);  // the empty desktop
+        bClosed = WaitForNoMenu();
+    });
+    EXPECT_TRUE(bOpened);
+    EXPECT_TRUE(bClosed);
+    EXPECT_TRUE(Host::s_commands.empty());
+    EXPECT_NE(GetForegroundWindow(), host.hWnd);
 }
