@@ -2,9 +2,10 @@
 // clicks on the icons in the notification area and on the menu entries (xdotool
 // on the X display), the host's window receiving the commands, and the suite's
 // SEM stand-in receiving the events.
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
 
 #include <atomic>
 #include <cstdio>
