@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "ImportPatch.h"
+
 struct ShellCall {
     DWORD dwMessage;        // NIM_ADD, NIM_MODIFY or NIM_DELETE
     DWORD cbSize;           // size field of the record
@@ -29,12 +31,11 @@ class ShellRecorder {
     // Bends the module's import of Shell_NotifyIconA; the calls are answered with
     // the given result, or passed on to the real shell when bPassOn is set.
     explicit ShellRecorder(HMODULE hModule, bool bPassOn = false);
-    ~ShellRecorder();
     ShellRecorder(const ShellRecorder&) = delete;
     ShellRecorder& operator=(const ShellRecorder&) = delete;
 
     // True when the import was found and bent.
-    bool IsActive() const { return m_ppSlot != nullptr; }
+    bool IsActive() const { return m_patch.IsActive(); }
     // The calls so far, in order; Take also forgets them.
     std::vector<ShellCall> Calls() const;
     std::vector<ShellCall> Take();
@@ -42,6 +43,5 @@ class ShellRecorder {
     void SetResult(BOOL bResult);
 
   private:
-    void** m_ppSlot;    // the bent import slot
-    void* m_pOriginal;  // what the slot held
+    CImportPatch m_patch;  // the bent import of Shell_NotifyIconA
 };

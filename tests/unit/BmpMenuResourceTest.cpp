@@ -111,7 +111,8 @@ BOOL WINAPI MyEndPaint(HWND hWnd, const PAINTSTRUCT* pPaint) {
 // Bends an import to a replacement and remembers the real function.
 template <typename T>
 std::unique_ptr<CImportPatch> Bend(const char* pszDll, const char* pszName, T pfnMine, T& pfnReal) {
-    auto pPatch = std::make_unique<CImportPatch>(pszDll, pszName, reinterpret_cast<void*>(pfnMine));
+    auto pPatch =
+        std::make_unique<CImportPatch>(nullptr, pszDll, pszName, reinterpret_cast<void*>(pfnMine));
     pfnReal = reinterpret_cast<T>(pPatch->Original());
     return pPatch;
 }

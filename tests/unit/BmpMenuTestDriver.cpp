@@ -234,44 +234,6 @@ int HotItem(HWND hStrip) { return static_cast<int>(SendMessageA(hStrip, TB_GETHO
 
 void PressKey(HWND hPopup, UINT nKey) { SendMessageA(hPopup, WM_KEYDOWN, nKey, 1); }
 
-CImportPatch::CImportPatch(const char* pszDll, const char* pszFunction, void* pReplacement)
-    : m_ppSlot(nullptr), m_pOriginal(nullptr) {
-    auto* pBase = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    auto* pNt = reinterpret_cast<IMAGE_NT_HEADERS*>(
-        pBase + reinterpret_cast<IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir =
-        pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* pImport = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress);
-         dir.VirtualAddress != 0 && pImport->Name != 0 && m_ppSlot == nullptr; ++pImport) {
-        if (lstrcmpiA(reinterpret_cast<char*>(pBase + pImport->Name), pszDll) != 0) continue;
-        auto* pNames = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pImport->OriginalFirstThunk);
-        auto* pSlots = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pImport->FirstThunk);
-        for (; pNames->u1.AddressOfData != 0; ++pNames, ++pSlots) {
-            if (IMAGE_SNAP_BY_ORDINAL(pNames->u1.Ordinal)) continue;
-            auto* pByName =
-                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(pBase + pNames->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<char*>(pByName->Name), pszFunction) == 0) {
-                m_ppSlot = reinterpret_cast<void**>(&pSlots->u1.Function);
-                break;
-            }
-        }
-    }
-    if (m_ppSlot == nullptr) return;
-    m_pOriginal = *m_ppSlot;
-    DWORD dwOld = 0;
-    VirtualProtect(m_ppSlot, sizeof(void*), PAGE_READWRITE, &dwOld);
-    *m_ppSlot = pReplacement;
-    VirtualProtect(m_ppSlot, sizeof(void*), dwOld, &dwOld);
-}
-
-CImportPatch::~CImportPatch() {
-    if (m_ppSlot == nullptr) return;
-    DWORD dwOld = 0;
-    VirtualProtect(m_ppSlot, sizeof(void*), PAGE_READWRITE, &dwOld);
-    *m_ppSlot = m_pOriginal;
-    VirtualProtect(m_ppSlot, sizeof(void*), dwOld, &dwOld);
-}
-
 std::string ProgramFolder() {
     char szPath[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, szPath, MAX_PATH);

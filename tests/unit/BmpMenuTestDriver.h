@@ -5,6 +5,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include "ImportPatch.h"
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
 
@@ -106,24 +108,6 @@ RECT ItemRect(HWND hStrip, int nIndex);
 int HotItem(HWND hStrip);
 // Sends a key press (WM_KEYDOWN) to a popup.
 void PressKey(HWND hPopup, UINT nKey);
-
-// Bends one import of this program to a replacement for the object's life.
-class CImportPatch {
-  public:
-    CImportPatch(const char* pszDll, const char* pszFunction, void* pReplacement);
-    ~CImportPatch();
-    CImportPatch(const CImportPatch&) = delete;
-    CImportPatch& operator=(const CImportPatch&) = delete;
-
-    // True when the import was found and bent.
-    bool IsActive() const { return m_ppSlot != nullptr; }
-    // The function the slot held before.
-    void* Original() const { return m_pOriginal; }
-
-  private:
-    void** m_ppSlot;    // the bent import slot, null when not found
-    void* m_pOriginal;  // what the slot held
-};
 
 // The folder of this test program, with a backslash at the end.
 std::string ProgramFolder();

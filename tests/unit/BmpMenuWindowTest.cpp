@@ -295,7 +295,8 @@ TEST(BmpMenuWindow, RefusesWhatItCannotShow) {
     ExpectSequence(owner.Take(), {{WM_INITMENU, kAnyParam, 0, 0}}, "no strip");
 
     // An item that cannot be read is left out and reported.
-    CImportPatch patch("user32.dll", "GetMenuItemInfoA", reinterpret_cast<void*>(&FailSecondItem));
+    CImportPatch patch(nullptr, "user32.dll", "GetMenuItemInfoA",
+                       reinterpret_cast<void*>(&FailSecondItem));
     ASSERT_TRUE(patch.IsActive());
     g_pfnRealGetMenuItemInfoA =
         reinterpret_cast<decltype(g_pfnRealGetMenuItemInfoA)>(patch.Original());

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "ImportPatch.h"
 #include "ShellRecorder.h"
 #include "core/velTrayLibApp.h"
 #include "core/velTrayLibMgr.h"
@@ -58,63 +59,21 @@ void WINAPI RecordingSleep(DWORD ms) {
     g_pfnSleep(ms);
 }
 
-// The import slot of a function in this program, or null.
-void** ImportSlot(const char* pszDll, const char* pszFunction) {
-    auto* pBase = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    auto* pNt = reinterpret_cast<IMAGE_NT_HEADERS*>(
-        pBase + reinterpret_cast<IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir =
-        pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* pImport = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress);
-         pImport->Name != 0; ++pImport) {
-        if (lstrcmpiA(reinterpret_cast<char*>(pBase + pImport->Name), pszDll) != 0) continue;
-        auto* pNames = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pImport->OriginalFirstThunk);
-        auto* pSlots = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pImport->FirstThunk);
-        for (; pNames->u1.AddressOfData != 0; ++pNames, ++pSlots) {
-            if (IMAGE_SNAP_BY_ORDINAL(pNames->u1.Ordinal)) continue;
-            auto* pByName =
-                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(pBase + pNames->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<char*>(pByName->Name), pszFunction) == 0)
-                return reinterpret_cast<void**>(&pSlots->u1.Function);
-        }
-    }
-    return nullptr;
-}
-
-// Puts a value into an import slot and returns what it held.
-void* SwapSlot(void** ppSlot, void* pValue) {
-    DWORD dwOld = 0;
-    VirtualProtect(ppSlot, sizeof(void*), PAGE_READWRITE, &dwOld);
-    void* pPrevious = *ppSlot;
-    *ppSlot = pValue;
-    VirtualProtect(ppSlot, sizeof(void*), dwOld, &dwOld);
-    return pPrevious;
-}
-
 // Records SetWindowPos and Sleep of this program's code on the calling thread for its life.
 class WindowRecorder {
   public:
     WindowRecorder()
-        : m_ppSetWindowPos(ImportSlot("user32.dll", "SetWindowPos")),
-          m_ppSleep(ImportSlot("kernel32.dll", "Sleep")) {
+        : m_setWindowPos(nullptr, "user32.dll", "SetWindowPos",
+                         reinterpret_cast<void*>(&RecordingSetWindowPos)),
+          m_sleep(nullptr, "kernel32.dll", "Sleep", reinterpret_cast<void*>(&RecordingSleep)) {
         g_windowCalls.clear();
+        g_pfnSetWindowPos =
+            reinterpret_cast<decltype(g_pfnSetWindowPos)>(m_setWindowPos.Original());
+        g_pfnSleep = reinterpret_cast<decltype(g_pfnSleep)>(m_sleep.Original());
         g_recordingThread = GetCurrentThreadId();
-        if (m_ppSetWindowPos != nullptr) {
-            g_pfnSetWindowPos = reinterpret_cast<decltype(g_pfnSetWindowPos)>(
-                SwapSlot(m_ppSetWindowPos, reinterpret_cast<void*>(&RecordingSetWindowPos)));
-        }
-        if (m_ppSleep != nullptr) {
-            g_pfnSleep = reinterpret_cast<decltype(g_pfnSleep)>(
-                SwapSlot(m_ppSleep, reinterpret_cast<void*>(&RecordingSleep)));
-        }
     }
-    ~WindowRecorder() {
-        if (m_ppSetWindowPos != nullptr)
-            SwapSlot(m_ppSetWindowPos, reinterpret_cast<void*>(g_pfnSetWindowPos));
-        if (m_ppSleep != nullptr) SwapSlot(m_ppSleep, reinterpret_cast<void*>(g_pfnSleep));
-        g_recordingThread = 0;
-    }
-    bool IsActive() const { return m_ppSetWindowPos != nullptr && m_ppSleep != nullptr; }
+    ~WindowRecorder() { g_recordingThread = 0; }
+    bool IsActive() const { return m_setWindowPos.IsActive() && m_sleep.IsActive(); }
     // The calls so far; forgets them.
     std::vector<WindowCall> Take() {
         std::vector<WindowCall> calls;
@@ -123,8 +82,8 @@ class WindowRecorder {
     }
 
   private:
-    void** m_ppSetWindowPos;  // the bent import of SetWindowPos
-    void** m_ppSleep;         // the bent import of Sleep
+    CImportPatch m_setWindowPos;  // the bent import of SetWindowPos
+    CImportPatch m_sleep;         // the bent import of Sleep
 };
 
 // The animation steps among recorded calls, each with the pause after it.
