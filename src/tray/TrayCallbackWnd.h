@@ -20,11 +20,13 @@ class CTrayCallbackWnd : public CNotifyWnd {
     // Callback messages go to every handler registered for the mouse message, in
     // order; a shell restart re-adds the icon; everything else is answered 1.
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    // Hands a callback message to the handlers, or a shell restart to the icon.
-    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     // Appends a (mouse message, handler) pair; a key may be registered more than once.
     void AddHandler(UINT nKey, CTrayHandler* pHandler);
 
     CTrayIcon* m_pIcon;                                      // the owning icon, not owned
     std::vector<std::pair<UINT, CTrayHandler*>> m_handlers;  // the handler table, not owned
+
+  private:
+    // Hands a callback message to the handlers, or a shell restart to the icon.
+    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 };
