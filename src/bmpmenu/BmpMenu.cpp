@@ -1,6 +1,10 @@
 #include "bmpmenu/BmpMenu.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "bmpmenu/BmpMenuToolBar.h"
 #include "design/velDsgn.h"
@@ -49,6 +53,19 @@ BYTE GradientChannel(BYTE nTop, BYTE nBottom, int64_t i, int64_t n) {
     const int64_t i2 = i * i;
     const int64_t n2 = n * n;
     return static_cast<BYTE>(nTop + (i2 * nBottom) / n2 - (i2 * nTop) / n2);
+}
+
+// The colour of gradient row i of n.
+COLORREF GradientRow(COLORREF crTop, COLORREF crBottom, int i, int n) {
+    return RGB(GradientChannel(GetRValue(crTop), GetRValue(crBottom), i, n),
+               GradientChannel(GetGValue(crTop), GetGValue(crBottom), i, n),
+               GradientChannel(GetBValue(crTop), GetBValue(crBottom), i, n));
+}
+
+// A colour as a 32-bit pixel of a device-independent bitmap: 0x00RRGGBB.
+DWORD PixelOf(COLORREF cr) {
+    return (static_cast<DWORD>(GetRValue(cr)) << 16) | (static_cast<DWORD>(GetGValue(cr)) << 8) |
+           GetBValue(cr);
 }
 
 }  // namespace
@@ -102,9 +119,13 @@ BOOL CBmpMenu::Track(UINT, int x, int y, CWnd* pOwner, const RECT* pExclude) {
             CWnd::DestroyWindow();
             return FALSE;
         }
-        BuildItems(m_pToolBar, x, y, pExclude);
+        const RECT rcWindow = BuildItems(m_pToolBar, x, y, pExclude);
         if (m_dwTrackFlags == 0) ::SetForegroundWindow(m_pOwner->m_hWnd);
-        ::ShowWindow(m_hWnd, SW_SHOWNA);
+        // Placed and shown without activation in one step: the hidden popup is sized only
+        // once, as it appears.
+        ::SetWindowPos(m_hWnd, nullptr, rcWindow.left, rcWindow.top, rcWindow.right - rcWindow.left,
+                       rcWindow.bottom - rcWindow.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         ::SetFocus(m_hWnd);
         if ((m_dwTrackFlags & BMF_SELECTFIRST) != 0) {
             ::SendMessageA(m_pToolBar->m_hWnd, TB_SETHOTITEM, 0, 0);
@@ -245,21 +266,21 @@ void CBmpMenu::OnPaint() {
     RECT rc = {};
     ::GetClientRect(m_hWnd, &rc);
     const int nHeight = rc.bottom - rc.top;
-    dc.FillSolidRect(rc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
 
     const int n = 5 * nHeight / 6;
     const COLORREF crTop = m_crBanner & 0x00FFFFFF;
     const COLORREF crBottom = m_crBannerGradient & 0x00FFFFFF;
-    const RECT rcSolid = {rc.left, rc.top, rc.right, rc.bottom - n};
-    dc.FillSolidRect(rcSolid, crTop);
-    // The gradient is quadratic; its last row is not yet the bottom colour, and the
-    // client area's bottom row keeps the highlight colour.
-    for (int i = 1; i < n; ++i) {
-        const int y = rc.bottom - n + (i - 1);
-        const RECT rcRow = {rc.left, y, rc.right, y + 1};
-        dc.FillSolidRect(rcRow, RGB(GradientChannel(GetRValue(crTop), GetRValue(crBottom), i, n),
-                                    GradientChannel(GetGValue(crTop), GetGValue(crBottom), i, n),
-                                    GradientChannel(GetBValue(crTop), GetBValue(crBottom), i, n)));
+    if (!PaintBannerBits(dc, rc, n, crTop, crBottom)) {
+        dc.FillSolidRect(rc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
+        const RECT rcSolid = {rc.left, rc.top, rc.right, rc.bottom - n};
+        dc.FillSolidRect(rcSolid, crTop);
+        // The gradient is quadratic; its last row is not yet the bottom colour, and the
+        // client area's bottom row keeps the highlight colour.
+        for (int i = 1; i < n; ++i) {
+            const int y = rc.bottom - n + (i - 1);
+            const RECT rcRow = {rc.left, y, rc.right, y + 1};
+            dc.FillSolidRect(rcRow, GradientRow(crTop, crBottom, i, n));
+        }
     }
 
     CFont font;
@@ -276,13 +297,48 @@ void CBmpMenu::OnPaint() {
     dc.DrawText(kBannerText, -1, &rcText, DT_END_ELLIPSIS);
 }
 
-void CBmpMenu::BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExclude) {
+BOOL CBmpMenu::PaintBannerBits(CDC& dc, const RECT& rc, int n, COLORREF crTop, COLORREF crBottom) {
+    // Only where every colour is stored exactly do the pixels of a block equal those of
+    // the fills.
+    if (::GetDeviceCaps(dc.GetSafeHdc(), BITSPIXEL) < 24 ||
+        ::GetDeviceCaps(dc.GetSafeHdc(), PLANES) != 1) {
+        return FALSE;
+    }
+    const int nWidth = rc.right - rc.left;
+    const int nHeight = rc.bottom - rc.top;
+    if (nWidth <= 0 || nHeight <= 0) return TRUE;
+    std::vector<DWORD> pixels(static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight));
+    const auto fillRows = [&](int yFrom, int yTo, COLORREF cr) {
+        std::fill(pixels.begin() + static_cast<ptrdiff_t>(yFrom) * nWidth,
+                  pixels.begin() + static_cast<ptrdiff_t>(yTo) * nWidth, PixelOf(cr));
+    };
+    // As the fills: the highlight colour, over it the solid top, then the gradient rows.
+    fillRows(0, nHeight, ::GetSysColor(COLOR_BTNHIGHLIGHT));
+    fillRows(0, nHeight - n, crTop);
+    for (int i = 1; i < n; ++i) {
+        const int y = nHeight - n + (i - 1);
+        fillRows(y, y + 1, GradientRow(crTop, crBottom, i, n));
+    }
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = nWidth;
+    bmi.bmiHeader.biHeight = -nHeight;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    return ::SetDIBitsToDevice(dc.GetSafeHdc(), rc.left, rc.top, static_cast<DWORD>(nWidth),
+                               static_cast<DWORD>(nHeight), 0, 0, 0, static_cast<UINT>(nHeight),
+                               pixels.data(), &bmi, DIB_RGB_COLORS) == nHeight;
+}
+
+RECT CBmpMenu::BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExclude) {
     const HWND hBar = pBar->m_hWnd;
     pBar->EnableToolTips(TRUE);
     const int cxCheck = ::GetSystemMetrics(SM_CXMENUCHECK);
     ::SendMessageA(hBar, TB_SETBITMAPSIZE, 0,
                    MAKELONG(cxCheck, ::GetSystemMetrics(SM_CYMENUCHECK)));
 
+    std::vector<TBBUTTON> buttons;
     for (int i = 0; i < ::GetMenuItemCount(m_hMenu); ++i) {
         std::unique_ptr<char[]> pText(new char[kTextSize]());
         MENUITEMINFOA mii = {};
@@ -314,15 +370,27 @@ void CBmpMenu::BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExcl
         button.fsStyle = (mii.fType & MFT_SEPARATOR) != 0 ? BTNS_SEP : 0;
         button.dwData = reinterpret_cast<DWORD_PTR>(pRecord.get());
         button.iString = 0;
-        if (!::SendMessageA(hBar, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button))) continue;
-        m_itemRecords.push_back(std::move(pRecord));
         if (pText) {
-            // The button just added; it stands at the item's position unless an earlier
-            // item could not be read.
-            const int nIndex = static_cast<int>(::SendMessageA(hBar, TB_BUTTONCOUNT, 0, 0)) - 1;
-            pBar->SetButtonText(nIndex, pText.get());
+            // The text goes into the control's string list before its button exists, so
+            // the button is added once with its text instead of being added, removed and
+            // inserted again; the list takes texts that end with two zeros. A text the
+            // control refuses leaves the button without one.
+            std::string strings(pText.get(), std::strlen(pText.get()) + 1);
+            strings += '\0';
+            const LRESULT nString =
+                ::SendMessageA(hBar, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>(strings.c_str()));
+            if (nString != -1) button.iString = nString;
             m_itemTexts.push_back(std::move(pText));
         }
+        buttons.push_back(button);
+        m_itemRecords.push_back(std::move(pRecord));
+    }
+    // All buttons in one message: the control lays itself out once rather than once per
+    // item. Should the control refuse them, the menu shows without items; the records
+    // are freed with the others when the loop ends.
+    if (!buttons.empty()) {
+        ::SendMessageA(hBar, TB_ADDBUTTONSA, static_cast<WPARAM>(buttons.size()),
+                       reinterpret_cast<LPARAM>(buttons.data()));
     }
 
     const LRESULT nSize = ::SendMessageA(hBar, TB_GETBUTTONSIZE, 0, 0);
@@ -341,16 +409,16 @@ void CBmpMenu::BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExcl
     const int cxItems = rcFirst.right - rcFirst.left;
     const int nWidth = cxItems + m_nBannerWidth + kFrame;
     const int nHeight = (rcLast.bottom - rcFirst.top) + kFrame;
-    PlaceWindow(x, y, pExclude, nWidth, nHeight);
     ::MoveWindow(hBar, m_nBannerWidth, 0, cxItems + kFrame, nHeight, TRUE);
     ::ShowWindow(hBar, SW_SHOWNOACTIVATE);
+    return PlaceWindow(x, y, pExclude, nWidth, nHeight);
 }
 
-void CBmpMenu::PlaceWindow(int x, int y, const RECT* pExclude, int nWidth, int nHeight) {
+RECT CBmpMenu::PlaceWindow(int x, int y, const RECT* pExclude, int nWidth, int nHeight) const {
     RECT rcDesktop = {};
     ::GetWindowRect(::GetDesktopWindow(), &rcDesktop);
     const POINT pt = CalcPosition(x, y, pExclude, nWidth, nHeight, rcDesktop);
-    ::MoveWindow(m_hWnd, pt.x, pt.y, nWidth, nHeight, TRUE);
+    return {pt.x, pt.y, pt.x + nWidth, pt.y + nHeight};
 }
 
 void CBmpMenu::OpenSubMenu(WPARAM wParam, LPARAM lParam) {

@@ -16,6 +16,7 @@
 #include "framework/Wnd.h"
 
 class CBmpMenuToolBar;
+class CDC;
 
 // Private messages of the menu windows.
 constexpr UINT BMM_ITEMCLICK = 0x465;    // to a strip, posted by itself: an item was clicked
@@ -89,10 +90,15 @@ class CBmpMenu : public CWnd, public CMenu {
     DECLARE_MESSAGE_MAP()
 
   private:
-    // Fills the strip with one button per menu item, sizes and places the popup.
-    void BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExclude);
-    // Moves the popup to where CalcPosition puts it on the desktop window.
-    void PlaceWindow(int x, int y, const RECT* pExclude, int nWidth, int nHeight);
+    // Paints the banner's colours over the whole client area rc in one block of pixels,
+    // on displays that store every colour exactly; FALSE when the fills must do it.
+    static BOOL PaintBannerBits(CDC& dc, const RECT& rc, int n, COLORREF crTop, COLORREF crBottom);
+    // Fills the strip with one button per menu item and sizes it; returns the popup's
+    // screen rectangle, where Track shows it.
+    RECT BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExclude);
+    // The popup's screen rectangle: its size at where CalcPosition puts it on the desktop
+    // window.
+    RECT PlaceWindow(int x, int y, const RECT* pExclude, int nWidth, int nHeight) const;
     // Opens the submenu of the item at the strip point in wParam and runs its loop.
     void OpenSubMenu(WPARAM wParam, LPARAM lParam);
     // Frees the item records, destroys the strip and the popup.

@@ -38,6 +38,11 @@ class CBmpMenuToolBar : public CToolBar {
     // when hot) and button highlight colours; monochrome when greyed. Null when the
     // copy cannot be made; the caller deletes it.
     static HBITMAP MakeMenuColorBitmap(CDC& dc, HBITMAP hBitmap, BOOL bGreyed, BOOL bHot);
+    // Copies the pixels of a 32-bit bitmap into the target of the same size and format in
+    // one block, with the four colours of pFrom replaced by those of pTo. FALSE when the
+    // pixels cannot be read or written.
+    static BOOL MapColorBits(CDC& dc, HBITMAP hSource, HBITMAP hTarget, int nWidth, int nHeight,
+                             const COLORREF* pFrom, const COLORREF* pTo);
 
     int m_nHotCmd;        // command id of the item last drawn hot, -1 at first
     int m_nClickedIndex;  // button index of the last accepted click, -1 when none
