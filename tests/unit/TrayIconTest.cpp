@@ -135,3 +135,22 @@ TEST_F(TrayIconTest, AShellRestartAddsShownIconsAgain) {
     EXPECT_EQ(calls[0].tip, "shown");
     EXPECT_TRUE(shown.IsShown());
 }
+
+TEST_F(TrayIconTest, AShellThatArrivesAfterTheStartGetsTheIcon) {
+    // No notification area yet: every add fails, and the icon still counts as shown.
+    CTrayIcon icon(g_hLibInstance);
+    icon.SetTooltip("early");
+    recorder.SetResult(FALSE);
+    icon.Update();
+    ASSERT_EQ(recorder.Take().size(), 3u);
+    // The shell starts and announces itself: the icon is added with what it shows now.
+    recorder.SetResult(TRUE);
+    icon.SetIconHandle(LoadIcon(nullptr, IDI_WARNING));
+    SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0,
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+    const auto calls = recorder.Take();
+    ASSERT_EQ(calls.size(), 1u);
+    ExpectCall(calls[0], NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    EXPECT_EQ(calls[0].tip, "early");
+    EXPECT_EQ(calls[0].hIcon, LoadIcon(nullptr, IDI_WARNING));
+}
