@@ -319,13 +319,7 @@ BOOL CBmpMenu::PaintBannerBits(CDC& dc, const RECT& rc, int n, COLORREF crTop, C
         const int y = nHeight - n + (i - 1);
         fillRows(y, y + 1, GradientRow(crTop, crBottom, i, n));
     }
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = nWidth;
-    bmi.bmiHeader.biHeight = -nHeight;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bmi = TopDownInfo32(nWidth, nHeight);
     return ::SetDIBitsToDevice(dc.GetSafeHdc(), rc.left, rc.top, static_cast<DWORD>(nWidth),
                                static_cast<DWORD>(nHeight), 0, 0, 0, static_cast<UINT>(nHeight),
                                pixels.data(), &bmi, DIB_RGB_COLORS) == nHeight;

@@ -483,13 +483,7 @@ HBITMAP CBmpMenuToolBar::MakeMenuColorBitmap(CDC& dc, HBITMAP hBitmap, BOOL bGre
 BOOL CBmpMenuToolBar::MapColorBits(CDC& dc, HBITMAP hSource, HBITMAP hTarget, int nWidth,
                                    int nHeight, const COLORREF* pFrom, const COLORREF* pTo) {
     if (nWidth <= 0 || nHeight <= 0) return TRUE;
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = nWidth;
-    bmi.bmiHeader.biHeight = -nHeight;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bmi = TopDownInfo32(nWidth, nHeight);
     std::vector<DWORD> pixels(static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight));
     if (::GetDIBits(dc.GetSafeHdc(), hSource, 0, static_cast<UINT>(nHeight), pixels.data(), &bmi,
                     DIB_RGB_COLORS) != nHeight) {

@@ -135,3 +135,14 @@ CSelectObject::~CSelectObject() {
 }
 
 HGDIOBJ CSelectObject::GetOld() const { return m_hOld; }
+
+BITMAPINFO TopDownInfo32(int nWidth, int nHeight) {
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = nWidth;
+    bmi.bmiHeader.biHeight = -nHeight;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    return bmi;
+}

@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+// The description of a top-down 32-bit DIB of the size, for reading and writing pixels
+// in memory (GetDIBits, SetDIBits, SetDIBitsToDevice).
+BITMAPINFO TopDownInfo32(int nWidth, int nHeight);
+
 // A device context with the drawing calls the library uses.
 class CDC {
   public:
