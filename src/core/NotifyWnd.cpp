@@ -1,5 +1,6 @@
 #include "core/NotifyWnd.h"
 
+#include "core/LibraryLock.h"
 #include "core/WndRegistry.h"
 
 namespace {
@@ -11,8 +12,30 @@ UINT DestroySelfMessage() {
     return s_nMessage;
 }
 
+// Hands a message to the window's object, which the registry keeps from being destroyed
+// by another thread until the object has answered.
+LRESULT Dispatch(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CNotifyWnd* pWnd = g_wndRegistry.Enter(hWnd);
+    if (pWnd == nullptr) return 1;
+    LRESULT lResult = 1;
+    try {
+        lResult = pWnd->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        g_wndRegistry.Leave(pWnd);
+        throw;
+    }
+    g_wndRegistry.Leave(pWnd);
+    return lResult;
+}
+
 // The one window procedure of "SC_WND": hands each message to the window's object.
 // It never calls the system's default procedure; unknown windows are answered 1.
+// The library's own traffic (the shell's callback messages, its restart broadcast: every
+// message from WM_USER up) is what acts on the icons, and the icons are destroyed only
+// under the library lock; so such a message takes the lock before it looks up the
+// object, and finds none when the tray was stopped while it waited. The system's
+// messages are answered at once without the lock; the registry holds off a destroying
+// thread until they are answered.
 LRESULT CALLBACK NotifyWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         if (message == DestroySelfMessage() && g_wndRegistry.Find(hWnd) == nullptr) {
@@ -20,8 +43,9 @@ LRESULT CALLBACK NotifyWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         }
         if (!g_wndRegistry.IsOurClass()) return 1;
-        CNotifyWnd* pWnd = g_wndRegistry.Find(hWnd);
-        return pWnd != nullptr ? pWnd->OnMessage(message, wParam, lParam) : 1;
+        if (message < WM_USER) return Dispatch(hWnd, message, wParam, lParam);
+        CLibraryLock::CScope lock(g_libraryLock);
+        return Dispatch(hWnd, message, wParam, lParam);
     } catch (...) {
         return 1;
     }
@@ -38,7 +62,7 @@ CNotifyWnd::CNotifyWnd(HINSTANCE hInstance) {
 
 CNotifyWnd::~CNotifyWnd() {
     // Leave the registry first: the messages of the destruction then find no object.
-    g_wndRegistry.Remove(this);
+    LeaveRegistry();
     if (m_hWnd == nullptr) return;
     if (GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId()) {
         DestroyWindow(m_hWnd);
@@ -52,6 +76,8 @@ void CNotifyWnd::Create() {
                              m_hInstance, nullptr);
     g_wndRegistry.Add(m_hWnd, this);
 }
+
+void CNotifyWnd::LeaveRegistry() { g_wndRegistry.Remove(this); }
 
 LRESULT CNotifyWnd::OnMessage(UINT, WPARAM, LPARAM) { return 1; }
 

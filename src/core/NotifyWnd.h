@@ -24,4 +24,10 @@ class CNotifyWnd {
 
     HINSTANCE m_hInstance;  // the module that registers the class and owns the window
     HWND m_hWnd;            // the window, null until Create (and when creation failed)
+
+  protected:
+    // Drops the registry entry and waits for an answer running on another thread; from
+    // then on no message reaches the object. A derived class whose answers read its own
+    // members calls it first in its destructor, before those members go.
+    void LeaveRegistry();
 };

@@ -60,6 +60,46 @@ void CWndRegistry::Remove(const CNotifyWnd* pWnd) {
                                    [pWnd](const auto& entry) { return entry.second == pWnd; }),
                     m_entries.end());
     LeaveCriticalSection(&m_cs);
+    // A dispatch on this thread is the caller's own, further up its stack: it knows.
+    const DWORD nStart = GetTickCount();
+    while (InForeignDispatch(pWnd) && GetTickCount() - nStart < kDispatchWaitMs) Sleep(1);
+}
+
+bool CWndRegistry::InForeignDispatch(const CNotifyWnd* pWnd) const {
+    const DWORD nThread = GetCurrentThreadId();
+    EnterCriticalSection(&m_cs);
+    const bool bFound = std::any_of(
+        m_dispatches.begin(), m_dispatches.end(),
+        [pWnd, nThread](const auto& use) { return use.first == pWnd && use.second != nThread; });
+    LeaveCriticalSection(&m_cs);
+    return bFound;
+}
+
+CNotifyWnd* CWndRegistry::Enter(HWND hWnd) {
+    EnterCriticalSection(&m_cs);
+    CNotifyWnd* pFound = nullptr;
+    try {
+        for (const auto& entry : m_entries) {
+            if (entry.first == hWnd) {
+                m_dispatches.emplace_back(entry.second, GetCurrentThreadId());
+                pFound = entry.second;
+                break;
+            }
+        }
+    } catch (...) {
+        pFound = nullptr;
+    }
+    LeaveCriticalSection(&m_cs);
+    return pFound;
+}
+
+void CWndRegistry::Leave(const CNotifyWnd* pWnd) {
+    const std::pair<const CNotifyWnd*, DWORD> use(pWnd, GetCurrentThreadId());
+    EnterCriticalSection(&m_cs);
+    // The innermost use of a nested dispatch: the last one of this thread.
+    const auto it = std::find(m_dispatches.rbegin(), m_dispatches.rend(), use);
+    if (it != m_dispatches.rend()) m_dispatches.erase(std::next(it).base());
+    LeaveCriticalSection(&m_cs);
 }
 
 CNotifyWnd* CWndRegistry::Find(HWND hWnd) const {

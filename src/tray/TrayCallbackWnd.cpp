@@ -1,6 +1,5 @@
 #include "tray/TrayCallbackWnd.h"
 
-#include "core/LibraryLock.h"
 #include "framework/ModuleState.h"
 #include "tray/TrayHandler.h"
 #include "tray/TrayIcon.h"
@@ -19,11 +18,13 @@ CTrayCallbackWnd::CTrayCallbackWnd(HINSTANCE hInstance) : CNotifyWnd(hInstance),
     TaskbarCreatedMessage();
 }
 
+CTrayCallbackWnd::~CTrayCallbackWnd() { LeaveRegistry(); }
+
 LRESULT CTrayCallbackWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     AFX_MAINTAIN_STATE2 state(AfxGetStaticModuleState());
+    // Both come in under the library lock (they are above WM_USER): the exports of other
+    // threads wait while the icons are acted on.
     if (message == kCallbackMessage || message == TaskbarCreatedMessage()) {
-        // Acting on the icons: take turns with the exports of other threads.
-        CLibraryLock::CScope lock(g_libraryLock);
         return Dispatch(message, wParam, lParam);
     }
     return CNotifyWnd::OnMessage(message, wParam, lParam);

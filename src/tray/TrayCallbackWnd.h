@@ -16,6 +16,8 @@ class CTrayCallbackWnd : public CNotifyWnd {
     static constexpr UINT kCallbackMessage = 4702;
 
     explicit CTrayCallbackWnd(HINSTANCE hInstance);
+    // Leaves the registry before the handler table goes.
+    ~CTrayCallbackWnd() override;
 
     // Callback messages go to every handler registered for the mouse message, in
     // order; a shell restart re-adds the icon; everything else is answered 1.
