@@ -36,7 +36,7 @@ demo: deps
 
 bench: deps
 	$(MAKE) build
-	tools/wine-run bash -c 'wine $(BUILD_DIR)/bin/velBench.exe && wine $(BUILD_DIR)/bin/BmpMenuBench.exe'
+	tools/wine-run wine $(BUILD_DIR)/bin/velBench.exe
 
 clean:
 	rm -rf $(BUILD_DIR)

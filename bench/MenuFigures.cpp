@@ -1,17 +1,9 @@
-// Speed of the bitmap menu, measured beside the platform's own menu in one run:
-//   1. from Track to the first complete paint of a ten-item menu, against TrackPopupMenu
-//      of the same items (goal: at most 1.5 times the platform's time);
-//   2. the painting of one item with a 16 x 16 item bitmap, whose colour-mapped copy is
-//      made pixel by pixel at every paint (goal: under 1 ms).
-// A menu has painted completely when its modal loop first finds its queue empty: both
-// loops then tell the owner with WM_ENTERIDLE, and the owner closes the menu.
-//
-//   BmpMenuBench [rounds]     (default 200)
-#include <windows.h>
+// The bitmap menu's figures. A menu has painted completely when its modal loop first
+// finds its queue empty: both the bitmap menu's loop and the platform's then tell the
+// owner with WM_ENTERIDLE, and the measuring code closes the menu.
+#include "MenuFigures.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "bmpmenu/BmpMenu.h"
@@ -20,15 +12,15 @@
 
 namespace {
 
-// Where the owner's window procedure reports to the measuring code.
-struct CBenchState {
+// Where the owner's window procedure (or the thread's hook) reports to the measuring code.
+struct CMenuRound {
     LARGE_INTEGER start;  // when the menu was asked for
     LARGE_INTEGER idle;   // when its loop first waited
     bool bIdleSeen;       // the first WM_ENTERIDLE of this round came
     HWND hPopup;          // the bitmap menu's popup, from WM_ENTERMENULOOP
     int nItemRepaints;    // item paints to run when the bitmap menu is idle; 0: close at once
     double dItemMs;       // their time per paint
-} g_state;
+} g_round;
 
 LARGE_INTEGER Now() {
     LARGE_INTEGER t;
@@ -43,37 +35,58 @@ double Ms(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
            static_cast<double>(f.QuadPart);
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? -1.0 : values[values.size() / 2];
+}
+
 // Repaints the strip of the open bitmap menu, one item at a time.
 void TimeItemPaints() {
-    HWND hStrip = FindWindowExA(g_state.hPopup, nullptr, TOOLBARCLASSNAMEA, nullptr);
+    HWND hStrip = FindWindowExA(g_round.hPopup, nullptr, TOOLBARCLASSNAMEA, nullptr);
     RECT rcItem = {};
     SendMessageA(hStrip, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rcItem));
     const LARGE_INTEGER start = Now();
-    for (int i = 0; i < g_state.nItemRepaints; ++i) {
+    for (int i = 0; i < g_round.nItemRepaints; ++i) {
         RedrawWindow(hStrip, &rcItem, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     }
-    g_state.dItemMs = Ms(start, Now()) / g_state.nItemRepaints;
+    g_round.dItemMs = Ms(start, Now()) / g_round.nItemRepaints;
+}
+
+// The menu's owner saw message: note the popup, and at the first idle the time.
+// Returns true when the message was the first idle of the round.
+bool NoteOwnerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ENTERMENULOOP && lParam != 0) {
+        g_round.hPopup = reinterpret_cast<HWND>(lParam);
+    } else if (message == WM_ENTERIDLE && !g_round.bIdleSeen) {
+        g_round.idle = Now();
+        g_round.bIdleSeen = true;
+        if (wParam == MSGF_MENU) {
+            EndMenu();
+        } else {
+            if (g_round.nItemRepaints > 0) TimeItemPaints();
+            SendMessageA(g_round.hPopup, WM_KEYDOWN, VK_ESCAPE, 1);
+        }
+        return true;
+    }
+    return false;
 }
 
 LRESULT CALLBACK OwnerProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
-        if (message == WM_ENTERMENULOOP && lParam != 0) {
-            g_state.hPopup = reinterpret_cast<HWND>(lParam);
-        } else if (message == WM_ENTERIDLE && !g_state.bIdleSeen) {
-            g_state.idle = Now();
-            g_state.bIdleSeen = true;
-            if (wParam == MSGF_MENU) {
-                EndMenu();
-            } else {
-                if (g_state.nItemRepaints > 0) TimeItemPaints();
-                SendMessageA(g_state.hPopup, WM_KEYDOWN, VK_ESCAPE, 1);
-            }
-            return 0;
-        }
+        if (NoteOwnerMessage(message, wParam, lParam)) return 0;
     } catch (...) {
         return 0;
     }
     return DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+// Sees the messages sent to the library's own menu owner, which this program does not own.
+LRESULT CALLBACK OwnerHook(int nCode, WPARAM wParam, LPARAM lParam) {
+    if (nCode == HC_ACTION) {
+        const CWPSTRUCT* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        NoteOwnerMessage(pMsg->message, pMsg->wParam, pMsg->lParam);
+    }
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
 // Ten items as the icon menus have them: texts, two separators.
@@ -105,49 +118,44 @@ HBITMAP MakeItemBitmap() {
     return hBitmap;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    const int nRounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+MenuFigures MeasureBitmapMenu(int nRounds) {
+    MenuFigures figures;
     WNDCLASSA wc = {};
     wc.lpfnWndProc = OwnerProc;
     wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "BmpMenuBenchOwner";
+    wc.lpszClassName = "velBenchMenuOwner";
     RegisterClassA(&wc);
     // Hidden, as the tray's notification window that owns the library's menus.
     HWND hOwner = CreateWindowExA(0, wc.lpszClassName, "bench", WS_OVERLAPPEDWINDOW, 600, 400, 200,
                                   120, nullptr, nullptr, wc.hInstance, nullptr);
-    if (hOwner == nullptr) return 2;
+    if (hOwner == nullptr) return figures;
     SetCursorPos(1010, 5);
     CWnd* pOwner = CWnd::FromHandle(hOwner);
 
     std::vector<double> bitmapMenu, platformMenu;
     for (int nRound = 0; nRound < nRounds; ++nRound) {
-        g_state = {};
+        g_round = {};
         CBmpMenu menu(30, 0, nullptr, 0);
         menu.Attach(MakeTenItems());
-        g_state.start = Now();
+        g_round.start = Now();
         menu.Track(0, 100, 100, pOwner, nullptr);
-        if (g_state.bIdleSeen) bitmapMenu.push_back(Ms(g_state.start, g_state.idle));
+        if (g_round.bIdleSeen) bitmapMenu.push_back(Ms(g_round.start, g_round.idle));
 
-        g_state = {};
+        g_round = {};
         HMENU hMenu = MakeTenItems();
         SetForegroundWindow(hOwner);
-        g_state.start = Now();
+        g_round.start = Now();
         TrackPopupMenu(hMenu, TPM_RETURNCMD | TPM_NONOTIFY, 100, 100, 0, hOwner, nullptr);
-        if (g_state.bIdleSeen) platformMenu.push_back(Ms(g_state.start, g_state.idle));
+        if (g_round.bIdleSeen) platformMenu.push_back(Ms(g_round.start, g_round.idle));
         DestroyMenu(hMenu);
     }
 
     // One item with a 16 x 16 item bitmap, painted over and over.
     HBITMAP hBitmap = MakeItemBitmap();
-    g_state = {};
-    g_state.nItemRepaints = nRounds * 5;
+    g_round = {};
+    g_round.nItemRepaints = nRounds * 5;
     CBmpMenu single(30, 0, nullptr, 0);
     HMENU hSingle = CreatePopupMenu();
     AppendMenuA(hSingle, MF_STRING, 0x1600, "&Readers");
@@ -157,18 +165,40 @@ int main(int argc, char** argv) {
     single.DestroyMenu();
     DeleteObject(hBitmap);
 
-    const double dBitmap = Median(bitmapMenu);
-    const double dPlatform = Median(platformMenu);
-    std::printf("Track to first complete paint, ten items (median of %zu): %.3f ms\n",
-                bitmapMenu.size(), dBitmap);
-    std::printf("TrackPopupMenu, same items (median of %zu):           %.3f ms\n",
-                platformMenu.size(), dPlatform);
-    std::printf("ratio: %.2f (goal: at most 1.5)\n", dPlatform > 0 ? dBitmap / dPlatform : 0.0);
-    std::printf(
-        "one item with a 16 x 16 bitmap painted (%d paints): %.3f ms per paint (goal: under 1 "
-        "ms)\n",
-        g_state.nItemRepaints, g_state.dItemMs);
+    figures.dBitmapMs = Median(bitmapMenu);
+    figures.dPlatformMs = Median(platformMenu);
+    figures.nRounds = std::min(bitmapMenu.size(), platformMenu.size());
+    figures.dItemPaintMs = g_round.dItemMs;
+    figures.nItemPaints = g_round.nItemRepaints;
     DestroyWindow(hOwner);
     CWnd::ForgetHandle(hOwner);
-    return 0;
+    UnregisterClassA(wc.lpszClassName, wc.hInstance);
+    return figures;
+}
+
+double MeasureClickToMenu(HWND hIconWnd, int nRounds) {
+    HHOOK hHook = SetWindowsHookExA(WH_CALLWNDPROC, OwnerHook, nullptr, GetCurrentThreadId());
+    if (hHook == nullptr) return -1.0;
+    SetCursorPos(1010, 740);
+    std::vector<double> times;
+    for (int nRound = 0; nRound < nRounds; ++nRound) {
+        g_round = {};
+        g_round.start = Now();
+        // As the shell reports a right-click: icon id 1, the mouse message in lParam.
+        PostMessageA(hIconWnd, 4702, 1, WM_RBUTTONDOWN);
+        const DWORD nEnd = GetTickCount() + 2000;
+        MSG msg;
+        while (!g_round.bIdleSeen && static_cast<LONG>(nEnd - GetTickCount()) > 0) {
+            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageA(&msg);
+            } else {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            }
+        }
+        if (g_round.bIdleSeen) times.push_back(Ms(g_round.start, g_round.idle));
+        // Whatever the closed menu left in the queue goes before the next click.
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+    UnhookWindowsHookEx(hHook);
+    return Median(times);
 }
