@@ -2,7 +2,7 @@
 
 #include <oleauto.h>
 
-#include "DsgnModule.h"
+#include "ComModule.h"
 #include "DsgnQuirks.h"
 #include "text/Status.h"
 
@@ -20,8 +20,8 @@ constexpr WORD kProductIconId = 110;
 // asking again gives the same handle. The SEM pictures are meant for the notification
 // area and come in its small size; the product icon in the standard size.
 HICON LoadPicture(LONG nId) {
-    if (nId == 101) return LoadIconW(g_hDsgnModule, MAKEINTRESOURCEW(kProductIconId));
-    return static_cast<HICON>(LoadImageW(g_hDsgnModule, MAKEINTRESOURCEW(nId), IMAGE_ICON,
+    if (nId == 101) return LoadIconW(g_hComModule, MAKEINTRESOURCEW(kProductIconId));
+    return static_cast<HICON>(LoadImageW(g_hComModule, MAKEINTRESOURCEW(nId), IMAGE_ICON,
                                          GetSystemMetrics(SM_CXSMICON),
                                          GetSystemMetrics(SM_CYSMICON), LR_SHARED));
 }
@@ -60,29 +60,8 @@ HRESULT Answer(LONG nId, VARIANT* pVar, LONG* pStatus) {
 
 }  // namespace
 
-CDsgnObject::CDsgnObject() : m_nRefs(1) { DsgnModuleAddRef(); }
-
-CDsgnObject::~CDsgnObject() { DsgnModuleRelease(); }
-
-HRESULT STDMETHODCALLTYPE CDsgnObject::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || (IsEqualIID(riid, IID_IvelDsgn) && QuirkOffersDesign())) {
-        *ppv = static_cast<IvelDsgn*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CDsgnObject::AddRef() {
-    return static_cast<ULONG>(InterlockedIncrement(&m_nRefs));
-}
-
-ULONG STDMETHODCALLTYPE CDsgnObject::Release() {
-    const LONG nRefs = InterlockedDecrement(&m_nRefs);
-    if (nRefs == 0) delete this;
-    return static_cast<ULONG>(nRefs);
+bool CDsgnObject::OffersInterface(REFIID riid) const {
+    return IsEqualIID(riid, IID_IvelDsgn) && QuirkOffersDesign();
 }
 
 HRESULT STDMETHODCALLTYPE CDsgnObject::Reserved3() { return E_NOTIMPL; }

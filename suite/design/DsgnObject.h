@@ -2,21 +2,11 @@
 // own resources and tables.
 #pragma once
 
+#include "ComObject.h"
 #include "design/IvelDsgn.h"
 
-class CDsgnObject final : public IvelDsgn {
+class CDsgnObject final : public CComObject<CDsgnObject, IvelDsgn> {
   public:
-    // One reference, owned by the creator; keeps the module in use.
-    CDsgnObject();
-    CDsgnObject(const CDsgnObject&) = delete;
-    CDsgnObject& operator=(const CDsgnObject&) = delete;
-
-    // Hands out IUnknown and IvelDsgn.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    // Counts one more reference.
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    // Counts one reference less; the last one deletes the object.
-    ULONG STDMETHODCALLTYPE Release() override;
     // Not offered: E_NOTIMPL.
     HRESULT STDMETHODCALLTYPE Reserved3() override;
     // Not offered: E_NOTIMPL.
@@ -30,8 +20,14 @@ class CDsgnObject final : public IvelDsgn {
     HRESULT STDMETHODCALLTYPE GetProperty(LONG nId, VARIANT* pVar, LONG* pStatus) override;
 
   private:
-    // Only Release deletes.
-    ~CDsgnObject();
+    // The IUnknown part makes and deletes the object.
+    friend class CComObject<CDsgnObject, IvelDsgn>;
 
-    LONG m_nRefs;  // references handed out
+    // One reference, owned by the creator; keeps the module in use.
+    CDsgnObject() = default;
+    // Only Release deletes.
+    ~CDsgnObject() = default;
+
+    // IvelDsgn, unless the build's quirks refuse it.
+    bool OffersInterface(REFIID riid) const;
 };

@@ -3,9 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include "velOptSrv.h"
+#include "ComModule.h"
 
 namespace {
 
@@ -29,36 +28,13 @@ HRESULT COptionServer::Create(REFIID riid, void** ppv) {
     if (!GetAnswersPath(szPath)) return E_FAIL;
     HRESULT hr = ReadNumber(szPath, kServerSection, "CreateResult", S_OK);
     if (FAILED(hr)) return hr;
-    COptionServer* pServer = new (std::nothrow) COptionServer();
-    if (pServer == nullptr) return E_OUTOFMEMORY;
-    hr = pServer->QueryInterface(riid, ppv);
-    pServer->Release();
-    return hr;
+    return CComObject::Create(riid, ppv);
 }
 
-COptionServer::COptionServer() : m_stamp(), m_nRefs(1), m_nThreadId(GetCurrentThreadId()) {
-    InterlockedIncrement(&g_nServerRefs);
-}
+COptionServer::COptionServer() : m_stamp(), m_nThreadId(GetCurrentThreadId()) {}
 
-COptionServer::~COptionServer() { InterlockedDecrement(&g_nServerRefs); }
-
-HRESULT STDMETHODCALLTYPE COptionServer::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOptionServer)) {
-        *ppv = static_cast<IOptionServer*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE COptionServer::AddRef() { return InterlockedIncrement(&m_nRefs); }
-
-ULONG STDMETHODCALLTYPE COptionServer::Release() {
-    LONG nRefs = InterlockedDecrement(&m_nRefs);
-    if (nRefs == 0) delete this;
-    return nRefs;
+bool COptionServer::OffersInterface(REFIID riid) const {
+    return IsEqualIID(riid, IID_IOptionServer);
 }
 
 HRESULT STDMETHODCALLTYPE COptionServer::SetOption(LONG, VARIANT*, LONG* pStatus) {
@@ -132,7 +108,7 @@ const COptionServer::CAnswer& COptionServer::FindAnswer(const char* pszPath, LON
 bool COptionServer::GetAnswersPath(char (&szPath)[MAX_PATH]) {
     DWORD nLength = GetEnvironmentVariableA(kAnswersVariable, szPath, MAX_PATH);
     if (nLength > 0 && nLength < MAX_PATH) return true;
-    nLength = GetModuleFileNameA(g_hServerModule, szPath, MAX_PATH);
+    nLength = GetModuleFileNameA(g_hComModule, szPath, MAX_PATH);
     if (nLength == 0 || nLength >= MAX_PATH) return false;
     char* pszSlash = std::strrchr(szPath, '\\');
     std::size_t nDir = pszSlash != nullptr ? pszSlash + 1 - szPath : 0;

@@ -26,19 +26,14 @@
 #include <map>
 #include <string>
 
+#include "ComObject.h"
 #include "IOptionServer.h"
 
-class COptionServer final : public IOptionServer {
+class COptionServer final : public CComObject<COptionServer, IOptionServer> {
   public:
     // Creates an object and asks it for riid, unless the answers file makes creation fail.
     static HRESULT Create(REFIID riid, void** ppv);
 
-    // Answers IUnknown and IOptionServer.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    // Counts a reference.
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    // Drops a reference; the last one deletes the object.
-    ULONG STDMETHODCALLTYPE Release() override;
     // Not served: the answers file is edited directly.
     HRESULT STDMETHODCALLTYPE SetOption(LONG nOptionId, VARIANT* pValue, LONG* pStatus) override;
     // Not served: the answers file is edited directly.
@@ -51,10 +46,16 @@ class COptionServer final : public IOptionServer {
     HRESULT STDMETHODCALLTYPE GetOption(LONG nOptionId, VARIANT* pValue, LONG* pStatus) override;
 
   private:
+    // The IUnknown part makes and deletes the object.
+    friend class CComObject<COptionServer, IOptionServer>;
+
     // An object with one reference, bound to the calling thread.
     COptionServer();
-    // Gives up the object's count in the module.
-    ~COptionServer();
+    // Only Release deletes.
+    ~COptionServer() = default;
+
+    // IOptionServer besides IUnknown.
+    bool OffersInterface(REFIID riid) const;
 
     // The answers file's path; false when it cannot be formed.
     static bool GetAnswersPath(char (&szPath)[MAX_PATH]);
@@ -79,8 +80,6 @@ class COptionServer final : public IOptionServer {
     // The file the answers came from, and its times and size then.
     std::string m_strAnswersPath;
     WIN32_FILE_ATTRIBUTE_DATA m_stamp;
-    // References held by clients.
-    LONG m_nRefs;
     // The thread that created the object, the only one it serves.
     DWORD m_nThreadId;
 };

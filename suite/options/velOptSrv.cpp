@@ -1,18 +1,14 @@
-// velOptSrv.dll's entry points: the class object for COM and the registration. The class is
+// velOptSrv.dll's own entry points: the class object for COM and the registration; the
+// module's entry point and DllCanUnloadNow are the suite's common ones. The class is
 // registered where COM looks classes up, the classes root; on Windows that lands in the
 // machine's classes and needs administrator rights, as every regsvr32 registration does. Wine's
 // COM reads only the machine's classes, so a per-user registration would not be found there.
-#include "velOptSrv.h"
-
 #include <olectl.h>
 
-#include <new>
-
+#include "ClassFactory.h"
+#include "ComModule.h"
 #include "IOptionServer.h"
-#include "OptionServerFactory.h"
-
-HMODULE g_hServerModule = nullptr;
-LONG g_nServerRefs = 0;
+#include "OptionServer.h"
 
 namespace {
 
@@ -25,30 +21,13 @@ constexpr const char* kThreadingModel = "Apartment";
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
-    if (dwReason == DLL_PROCESS_ATTACH) {
-        g_hServerModule = hInstance;
-        DisableThreadLibraryCalls(hInstance);
-    }
-    return TRUE;
-}
-
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
-    if (ppv == nullptr) return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualCLSID(rclsid, CLSID_velOptionServer)) return CLASS_E_CLASSNOTAVAILABLE;
-    COptionServerFactory* pFactory = new (std::nothrow) COptionServerFactory();
-    if (pFactory == nullptr) return E_OUTOFMEMORY;
-    HRESULT hr = pFactory->QueryInterface(riid, ppv);
-    pFactory->Release();
-    return hr;
+    return CClassFactory<COptionServer>::GetClassObject(rclsid, CLSID_velOptionServer, riid, ppv);
 }
-
-STDAPI DllCanUnloadNow() { return g_nServerRefs == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
     char szPath[MAX_PATH];
-    DWORD nLength = GetModuleFileNameA(g_hServerModule, szPath, MAX_PATH);
+    DWORD nLength = GetModuleFileNameA(g_hComModule, szPath, MAX_PATH);
     if (nLength == 0 || nLength >= MAX_PATH) return SELFREG_E_CLASS;
     char szKey[MAX_PATH];
     wsprintfA(szKey, "%s\\%s", kClassKey, kServerSubkey);
