@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <vector>
+
 #include "infownd/InfoPlacement.h"
 
 namespace {
@@ -43,23 +45,14 @@ TEST(InfoPlacement, EveryEdgeInTheOrderOfTheRules) {
 }
 
 TEST(InfoPlacement, StandInRectangles) {
-    const RECT unknown = {0, 0, 8, 8};
-    RECT t = EffectiveTaskbarRect(1280, 1024, &unknown);
-    EXPECT_EQ(t.left, 0);
-    EXPECT_EQ(t.top, 990);
-    EXPECT_EQ(t.right, 1280);
-    EXPECT_EQ(t.bottom, 1024);
-    // Only exactly (0, 0, 8, 8) stands for the bottom.
+    const auto edges = [](const RECT& r) {
+        return std::vector<LONG>{r.left, r.top, r.right, r.bottom};
+    };
+    // The table above covers the stand-ins for an unknown place and for no taskbar; only
+    // exactly (0, 0, 8, 8) is an unknown place.
     const RECT small = {0, 0, 8, 9};
-    t = EffectiveTaskbarRect(1280, 1024, &small);
-    EXPECT_EQ(t.bottom, 9);
-    t = EffectiveTaskbarRect(1280, 1024, nullptr);
-    EXPECT_EQ(t.top, 1024);
-    EXPECT_EQ(t.right, 1280);
-
-    const RECT fallback = FallbackWindowRect(1024, 768, 198, 58);
-    EXPECT_EQ(fallback.left, 824);
-    EXPECT_EQ(fallback.top, 674);
-    EXPECT_EQ(fallback.right, 1024);
-    EXPECT_EQ(fallback.bottom, 734);
+    EXPECT_EQ(edges(EffectiveTaskbarRect(1280, 1024, &small)), edges(small));
+    // The animations' fallback: a frame around the client area, above an assumed taskbar.
+    EXPECT_EQ(edges(FallbackWindowRect(1024, 768, 198, 58)),
+              (std::vector<LONG>{824, 674, 1024, 734}));
 }

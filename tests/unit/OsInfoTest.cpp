@@ -1,3 +1,5 @@
+// The system's version as the library's code for it; the trace log's lines and numbers,
+// among them those the application object writes at its start and exit.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -5,21 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "core/velTrayLibApp.h"
+#include "framework/ModuleState.h"
 #include "util/OsInfo.h"
 #include "util/TraceLog.h"
 
 namespace {
-
-// A made-up answer of the version query.
-OSVERSIONINFOA Version(DWORD nPlatform, DWORD nMajor, DWORD nMinor, const char* pszServicePack) {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    version.dwPlatformId = nPlatform;
-    version.dwMajorVersion = nMajor;
-    version.dwMinorVersion = nMinor;
-    strcpy(version.szCSDVersion, pszServicePack);
-    return version;
-}
 
 // Lines the test sink received, and what it answers.
 std::vector<std::string> g_lines;
@@ -47,15 +40,18 @@ TEST(OsInfo, MapsEveryVersionToItsCode) {
         {2, 10, 0, "", 0},  {0, 4, 0, "", 0},    {3, 4, 0, "", 0},    {2, 7, 0, "", 0},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(
-            COsInfo::OsCodeOf(Version(row.nPlatform, row.nMajor, row.nMinor, row.pszServicePack)),
-            row.nCode)
+        OSVERSIONINFOA version = {};
+        version.dwOSVersionInfoSize = sizeof(version);
+        version.dwPlatformId = row.nPlatform;
+        version.dwMajorVersion = row.nMajor;
+        version.dwMinorVersion = row.nMinor;
+        strcpy(version.szCSDVersion, row.pszServicePack);
+        EXPECT_EQ(COsInfo::OsCodeOf(version), row.nCode)
             << row.nPlatform << " " << row.nMajor << "." << row.nMinor << " '" << row.pszServicePack
             << "'";
     }
-}
 
-TEST(OsInfo, DescribesTheRunningSystem) {
+    // The running system is described by the system's own numbers.
     COsInfo* pInfo = g_osInfo.GetOsInfo();
     ASSERT_EQ(pInfo, &g_osInfo);
     const DWORD nVersion = GetVersion();
@@ -80,12 +76,19 @@ TEST(TraceLog, WritesLinesAndNumbersToTheSink) {
     g_nSinkResult = 5;
     EXPECT_EQ(g_traceLog.WriteNumber("n=", 42, 10, 0), 5);
     EXPECT_EQ(g_traceLog.WriteLine(""), 5);
+    g_nSinkResult = 0;
+    // The framework hands the module to the application object, which traces start and exit.
+    EXPECT_TRUE(AfxDllAttach(GetModuleHandleA(nullptr)));
+    EXPECT_EQ(AfxGetInstanceHandle(), GetModuleHandleA(nullptr));
+    AfxDllDetach();
     const std::vector<std::string> expected = {
         "Failed to retrieve MenuItemInfo LastError == %x00000057",
         "ProcessFind: NTOS: bad psapi dll\r\n",
         "n=fffffffe",
         "n=42",
         "\r\n",
+        "InitInstance Tessaroth Tray\r\n",
+        "ExitInstance Tessaroth Tray\r\n",
     };
     EXPECT_EQ(g_lines, expected);
 

@@ -1,3 +1,5 @@
+// The string buffer: exact growth and block reuse, queries on empty values, replacing,
+// numbers as text, adopted blocks, the module's folder and the status of the last error.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -51,7 +53,6 @@ TEST(StrBuf, QueriesTreatEveryEmptyValueAlike) {
     ASSERT_NE(none.CStr(), nullptr);
     CStrBuf cut("abc");
     cut.SetLength(0);
-    EXPECT_STREQ(cut.CStr(), "");
     EXPECT_EQ(cut.CStr(), none.CStr());
     for (const CStrBuf* empty : {&none, &cut}) {
         EXPECT_NE(empty->Equals(nullptr), 0);
@@ -139,8 +140,7 @@ TEST(StrBuf, ModuleDirectoryAndLastError) {
     CStrBuf dir;
     ASSERT_EQ(dir.SetModuleDirectory(GetModuleHandleA(nullptr)), 1);
     EXPECT_STREQ(dir.CStr(), expected.c_str());
-
-    StatusWord failed = dir.SetModuleDirectory(reinterpret_cast<HMODULE>(0x10));
+    const StatusWord failed = dir.SetModuleDirectory(reinterpret_cast<HMODULE>(0x10));
     EXPECT_LT(failed, 0);
     EXPECT_EQ(failed, StatusFromLastError());
 

@@ -29,7 +29,7 @@ class TrayIconTest : public ::testing::Test {
         EXPECT_TRUE(call.bRestIsZero);
     }
 
-    ShellRecorder recorder;
+    ShellRecorder recorder;  // what the icons send to the shell
 };
 
 // Remembers the order in which handlers were called.
@@ -40,8 +40,8 @@ struct OrderHandler : CTrayHandler {
         EXPECT_EQ(lParam, WM_RBUTTONDOWN);
         m_order.push_back(m_nId);
     }
-    std::vector<int>& m_order;
-    int m_nId;
+    std::vector<int>& m_order;  // where each call is noted
+    int m_nId;                  // what this handler notes
 };
 
 }  // namespace
@@ -78,29 +78,13 @@ TEST_F(TrayIconTest, ChangesReachTheShellOnlyWhileShown) {
 
 TEST_F(TrayIconTest, TooltipsAreKeptTo255AndSentTo127Characters) {
     CTrayIcon icon(g_hLibInstance);
-    const std::string tip200(200, 't');
-    icon.SetTooltip(tip200.c_str());
-    EXPECT_EQ(std::string(icon.GetTooltip()), tip200);
+    const std::string tip(300, 't');
+    icon.SetTooltip(tip.c_str());
+    EXPECT_EQ(std::string(icon.GetTooltip()), tip.substr(0, 255));
     icon.Update();
-    EXPECT_EQ(recorder.Take().at(0).tip, tip200.substr(0, 127));
-
-    const std::string tip300(300, 'u');
-    icon.SetTooltip(tip300.c_str());
-    EXPECT_EQ(std::string(icon.GetTooltip()), tip300.substr(0, 255));
+    EXPECT_EQ(recorder.Take().at(0).tip, tip.substr(0, 127));
     icon.SetTooltip(nullptr);
     EXPECT_STREQ(icon.GetTooltip(), "");
-}
-
-TEST_F(TrayIconTest, AFailingUpdateIsTriedThreeTimesAndStillCountsAsShown) {
-    CTrayIcon icon(g_hLibInstance);
-    recorder.SetResult(FALSE);
-    icon.Update();
-    EXPECT_EQ(recorder.Take().size(), 3u);
-    EXPECT_TRUE(icon.IsShown());
-    icon.SetTooltip("x");
-    const auto calls = recorder.Take();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].dwMessage, static_cast<DWORD>(NIM_MODIFY));
 }
 
 TEST_F(TrayIconTest, CallbackMessagesReachEveryMatchingHandlerInOrder) {
@@ -120,37 +104,32 @@ TEST_F(TrayIconTest, CallbackMessagesReachEveryMatchingHandlerInOrder) {
     EXPECT_EQ(SendMessageA(hWnd, WM_USER + 7, 0, 0), 1);
 }
 
-TEST_F(TrayIconTest, AShellRestartAddsShownIconsAgain) {
+TEST_F(TrayIconTest, AnIconTheShellRefusedIsAddedWhenTheShellAnnouncesItself) {
     CTrayIcon shown(g_hLibInstance), hidden(g_hLibInstance), never(g_hLibInstance);
-    shown.SetTooltip("shown");
-    shown.Update();
     hidden.Update();
     hidden.Hide();
     recorder.Take();
-    const UINT nTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    SendMessageTimeoutA(HWND_BROADCAST, nTaskbarCreated, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
-    const auto calls = recorder.Take();
-    ASSERT_EQ(calls.size(), 1u);
-    ExpectCall(calls[0], NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
-    EXPECT_EQ(calls[0].tip, "shown");
-    EXPECT_TRUE(shown.IsShown());
-}
-
-TEST_F(TrayIconTest, AShellThatArrivesAfterTheStartGetsTheIcon) {
-    // No notification area yet: every add fails, and the icon still counts as shown.
-    CTrayIcon icon(g_hLibInstance);
-    icon.SetTooltip("early");
+    // No notification area yet: the add is tried three times, and the icon still counts as
+    // shown, so that a change is sent as a modification.
     recorder.SetResult(FALSE);
-    icon.Update();
-    ASSERT_EQ(recorder.Take().size(), 3u);
-    // The shell starts and announces itself: the icon is added with what it shows now.
+    shown.SetTooltip("early");
+    shown.Update();
+    EXPECT_EQ(recorder.Take().size(), 3u);
+    shown.SetTooltip("later");
+    std::vector<ShellCall> calls = recorder.Take();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].dwMessage, static_cast<DWORD>(NIM_MODIFY));
+
+    // The shell starts and announces itself: the shown icon alone is added, with what it
+    // shows now.
     recorder.SetResult(TRUE);
-    icon.SetIconHandle(LoadIcon(nullptr, IDI_WARNING));
+    shown.SetIconHandle(LoadIcon(nullptr, IDI_WARNING));
+    recorder.Take();
     SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0,
                         SMTO_ABORTIFHUNG, 2000, nullptr);
-    const auto calls = recorder.Take();
+    calls = recorder.Take();
     ASSERT_EQ(calls.size(), 1u);
     ExpectCall(calls[0], NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
-    EXPECT_EQ(calls[0].tip, "early");
+    EXPECT_EQ(calls[0].tip, "later");
     EXPECT_EQ(calls[0].hIcon, LoadIcon(nullptr, IDI_WARNING));
 }
