@@ -1,8 +1,10 @@
 #include "BmpMenuTestDriver.h"
 
 #include <gtest/gtest.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
 
-#include <cstring>
+#include <sstream>
 
 #include "bmpmenu/BmpMenu.h"
 #include "bmpmenu/BmpMenuToolBar.h"
@@ -14,88 +16,59 @@ constexpr UINT WM_NEXTSTEP = WM_APP + 17;
 constexpr UINT_PTR kWatchdogTimer = 77;
 constexpr char kOwnerClass[] = "BmpMenuTestOwner";
 
-// The messages an owner records.
-bool IsRecorded(UINT message) {
-    switch (message) {
-        case WM_INITMENU:
-        case WM_INITMENUPOPUP:
-        case WM_ENTERMENULOOP:
-        case WM_EXITMENULOOP:
-        case WM_MENUSELECT:
-        case WM_MENUCHAR:
-        case WM_COMMAND:
-            return true;
-        default:
-            return false;
+// The name of a message an owner records; null for the others.
+const char* Name(UINT message) {
+    static const struct {
+        UINT message;
+        const char* pszName;
+    } kRecorded[] = {{WM_INITMENU, "WM_INITMENU"},
+                     {WM_INITMENUPOPUP, "WM_INITMENUPOPUP"},
+                     {WM_ENTERMENULOOP, "WM_ENTERMENULOOP"},
+                     {WM_EXITMENULOOP, "WM_EXITMENULOOP"},
+                     {WM_MENUSELECT, "WM_MENUSELECT"},
+                     {WM_MENUCHAR, "WM_MENUCHAR"},
+                     {WM_COMMAND, "WM_COMMAND"}};
+    for (const auto& r : kRecorded) {
+        if (r.message == message) return r.pszName;
     }
+    return nullptr;
+}
+
+// One line per message, with the parameters the expectation at the same place compares.
+std::string Describe(const std::vector<MenuMsg>& messages, const std::vector<MenuMsg>& mask) {
+    std::ostringstream out;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        const int nCompare = i < mask.size() ? mask[i].nCompare : kBoth;
+        out << Name(messages[i].message) << std::hex;
+        if (nCompare & kWParam) out << " w=" << messages[i].wParam;
+        if (nCompare & kLParam) out << " l=" << messages[i].lParam;
+        out << "\n";
+    }
+    return out.str();
 }
 
 BOOL CALLBACK CloseMenusOfThread(HWND hWnd, LPARAM) {
-    char szClass[32] = {};
-    GetClassNameA(hWnd, szClass, sizeof(szClass));
-    CBmpMenu* pMenu = CMenuTestOwner::MenuOf(hWnd);
-    if (strcmp(szClass, "BitmapMenu") == 0 && pMenu != nullptr) pMenu->CloseMenuChain();
+    CBmpMenu* pMenu = MenuOf(hWnd);
+    if (pMenu != nullptr) pMenu->CloseMenuChain();
     return TRUE;
-}
-
-std::string Name(UINT message) {
-    switch (message) {
-        case WM_INITMENU:
-            return "WM_INITMENU";
-        case WM_INITMENUPOPUP:
-            return "WM_INITMENUPOPUP";
-        case WM_ENTERMENULOOP:
-            return "WM_ENTERMENULOOP";
-        case WM_EXITMENULOOP:
-            return "WM_EXITMENULOOP";
-        case WM_MENUSELECT:
-            return "WM_MENUSELECT";
-        case WM_MENUCHAR:
-            return "WM_MENUCHAR";
-        case WM_COMMAND:
-            return "WM_COMMAND";
-        default:
-            return std::to_string(message);
-    }
 }
 
 }  // namespace
 
-void ExpectSequence(const std::vector<RecordedMsg>& actual,
-                    const std::vector<ExpectedMsg>& expected, const char* pszContext) {
-    SCOPED_TRACE(pszContext);
-    const size_t nCount = actual.size() < expected.size() ? actual.size() : expected.size();
-    for (size_t i = 0; i < nCount; ++i) {
-        const RecordedMsg& a = actual[i];
-        const ExpectedMsg& e = expected[i];
-        EXPECT_EQ(Name(a.message), Name(e.message)) << "message " << i;
-        if (a.message != e.message) return;
-        if (e.nCompare & kWParam) {
-            EXPECT_EQ(a.wParam, e.wParam) << Name(e.message) << " " << i;
-        }
-        if (e.nCompare & kLParam) {
-            EXPECT_EQ(a.lParam, e.lParam) << Name(e.message) << " " << i;
-        }
-    }
-    for (size_t i = nCount; i < actual.size(); ++i) {
-        ADD_FAILURE() << "unexpected " << Name(actual[i].message) << " at " << i << " wParam "
-                      << actual[i].wParam;
-    }
-    for (size_t i = nCount; i < expected.size(); ++i) {
-        ADD_FAILURE() << "missing " << Name(expected[i].message) << " at " << i;
-    }
+void ExpectSequence(const std::vector<MenuMsg>& actual, const std::vector<MenuMsg>& expected,
+                    const char* pszContext) {
+    EXPECT_EQ(Describe(actual, expected), Describe(expected, expected)) << pszContext;
 }
 
-CMenuTestOwner::CMenuTestOwner(int x, int y)
-    : m_hWnd(nullptr), m_nMenuCharAnswer(0), m_nEnterIdle(0), m_bWatchdogFired(false) {
+CMenuTestOwner::CMenuTestOwner(int x, int y) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = &CMenuTestOwner::WndProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kOwnerClass;
     RegisterClassA(&wc);
-    m_hWnd = CreateWindowExA(0, kOwnerClass, "menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
-                             200, 120, nullptr, nullptr, wc.hInstance, this);
+    CreateWindowExA(0, kOwnerClass, "menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, 200, 120,
+                    nullptr, nullptr, wc.hInstance, this);
     SetCursorPos(1010, 5);
     Pump();
 }
@@ -114,6 +87,7 @@ BOOL CMenuTestOwner::Track(CBmpMenu& menu, int x, int y, const RECT* pExclude) {
     SetTimer(m_hWnd, kWatchdogTimer, 10000, nullptr);
     const BOOL bResult = menu.Track(0, x, y, Wnd(), pExclude);
     KillTimer(m_hWnd, kWatchdogTimer);
+    EXPECT_FALSE(m_bWatchdogFired) << "the menus stayed open";
     m_steps.clear();
     MSG msg;
     while (PeekMessageA(&msg, m_hWnd, WM_NEXTSTEP, WM_NEXTSTEP, PM_REMOVE)) {
@@ -129,27 +103,16 @@ void CMenuTestOwner::Pump() {
     }
 }
 
-std::vector<RecordedMsg> CMenuTestOwner::Take() {
-    std::vector<RecordedMsg> messages;
+std::vector<MenuMsg> CMenuTestOwner::Take() {
+    std::vector<MenuMsg> messages;
     messages.swap(m_messages);
     return messages;
 }
 
-CBmpMenu* CMenuTestOwner::MenuOf(HWND hPopup) {
-    CWnd* pWnd = CWnd::FromHandlePermanent(hPopup);
-    if (pWnd == nullptr || !pWnd->IsKindOf(RUNTIME_CLASS(CBmpMenu))) return nullptr;
-    return static_cast<CBmpMenu*>(pWnd);
-}
-
-CBmpMenuToolBar* CMenuTestOwner::StripOf(HWND hPopup) {
-    CBmpMenu* pMenu = MenuOf(hPopup);
-    return pMenu != nullptr ? pMenu->m_pToolBar : nullptr;
-}
-
 LRESULT CALLBACK CMenuTestOwner::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* pCreate = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        auto* pCreating = static_cast<CMenuTestOwner*>(pCreate->lpCreateParams);
+        auto* pCreating =
+            static_cast<CMenuTestOwner*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
         pCreating->m_hWnd = hWnd;
         SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreating));
     }
@@ -159,7 +122,7 @@ LRESULT CALLBACK CMenuTestOwner::WndProc(HWND hWnd, UINT message, WPARAM wParam,
 }
 
 LRESULT CMenuTestOwner::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (IsRecorded(message)) m_messages.push_back({message, wParam, lParam});
+    if (Name(message) != nullptr) m_messages.push_back({message, kBoth, wParam, lParam});
     switch (message) {
         case WM_ENTERIDLE:
             ++m_nEnterIdle;
@@ -199,19 +162,35 @@ LRESULT CMenuTestOwner::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-HMENU MakeTestMenu(HMENU* phSub) {
-    HMENU hSub = CreatePopupMenu();
-    AppendMenuA(hSub, MF_STRING, 201, "Sub &one");
-    AppendMenuA(hSub, MF_STRING, 202, "Sub &two");
+HMENU MakeMenu(const std::vector<MenuItem>& items) {
     HMENU hMenu = CreatePopupMenu();
-    AppendMenuA(hMenu, MF_STRING, 101, "&Open");
-    AppendMenuA(hMenu, MF_STRING | MF_CHECKED, 102, "&Checked");
-    AppendMenuA(hMenu, MF_SEPARATOR, 0xFFFFFFFF, nullptr);
-    AppendMenuA(hMenu, MF_STRING | MF_GRAYED, 103, "&Disabled");
-    AppendMenuA(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&More");
-    AppendMenuA(hMenu, MF_STRING, 104, "E&xit");
-    if (phSub != nullptr) *phSub = hSub;
+    for (const MenuItem& item : items) AppendMenuA(hMenu, item.nFlags, item.nId, item.pszText);
     return hMenu;
+}
+
+HMENU AttachTestMenu(CBmpMenu& menu, HMENU* phSub) {
+    HMENU hSub = MakeMenu(
+        {{MF_STRING, 201, "Sub &one"}, {MF_STRING, 202, "Sub &two"}, {MF_STRING, 203, "&other"}});
+    HMENU hMenu = MakeMenu({{MF_STRING, 101, "&Open"},
+                            {MF_STRING | MF_CHECKED, 102, "&Checked"},
+                            {MF_SEPARATOR, 0xFFFFFFFF, nullptr},
+                            {MF_STRING | MF_GRAYED, 103, "&Disabled"},
+                            {MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&More"},
+                            {MF_STRING, 104, "E&xit"}});
+    if (phSub != nullptr) *phSub = hSub;
+    menu.Attach(hMenu);
+    return hMenu;
+}
+
+CBmpMenu* MenuOf(HWND hPopup) {
+    CWnd* pWnd = CWnd::FromHandlePermanent(hPopup);
+    if (pWnd == nullptr || !pWnd->IsKindOf(RUNTIME_CLASS(CBmpMenu))) return nullptr;
+    return static_cast<CBmpMenu*>(pWnd);
+}
+
+HWND Strip(HWND hPopup) {
+    CBmpMenu* pMenu = MenuOf(hPopup);
+    return pMenu != nullptr && pMenu->m_pToolBar != nullptr ? pMenu->m_pToolBar->m_hWnd : nullptr;
 }
 
 RECT ItemRect(HWND hStrip, int nIndex) {
@@ -232,11 +211,15 @@ LPARAM ItemParam(HWND hStrip, int nIndex) {
 
 int HotItem(HWND hStrip) { return static_cast<int>(SendMessageA(hStrip, TB_GETHOTITEM, 0, 0)); }
 
+void Press(HWND hStrip, int nIndex) {
+    SendMessageA(hStrip, WM_LBUTTONDOWN, MK_LBUTTON, ItemParam(hStrip, nIndex));
+}
+
 void PressKey(HWND hPopup, UINT nKey) { SendMessageA(hPopup, WM_KEYDOWN, nKey, 1); }
 
 std::string ProgramFolder() {
     char szPath[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    std::string path(szPath);
+    const std::string path(szPath);
     return path.substr(0, path.rfind('\\') + 1);
 }
