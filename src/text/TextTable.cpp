@@ -1,5 +1,6 @@
 #include "text/TextTable.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "core/InitOrder.h"
@@ -26,6 +27,48 @@ constexpr WORD kStringTableType = 6;
 constexpr UINT kMaxTextId = 0xFFFF;
 // Resource language of the string tables.
 constexpr WORD kNeutralLanguage = 0;
+
+// Whether every section that the file's headers describe lies within the file. A cut file may
+// still map as a data file, its missing tail read as zeros: its texts would come out cut.
+bool IsWholeFile(HMODULE hData, const char* pszPath) {
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (!GetFileAttributesExA(pszPath, GetFileExInfoStandard, &info) || info.nFileSizeHigh != 0) {
+        return false;
+    }
+    const DWORD nFileSize = info.nFileSizeLow;
+    if (nFileSize < sizeof(IMAGE_DOS_HEADER) + sizeof(IMAGE_NT_HEADERS32)) {
+        return false;
+    }
+    // A data file's handle is its base address with the low bits set as a mark.
+    const BYTE* pBase = reinterpret_cast<const BYTE*>(reinterpret_cast<UINT_PTR>(hData) &
+                                                      ~static_cast<UINT_PTR>(3));
+    IMAGE_DOS_HEADER dos;
+    memcpy(&dos, pBase, sizeof dos);
+    if (dos.e_lfanew < 0 ||
+        static_cast<DWORD>(dos.e_lfanew) > nFileSize - sizeof(IMAGE_NT_HEADERS32)) {
+        return false;
+    }
+    IMAGE_NT_HEADERS32 nt;
+    memcpy(&nt, pBase + dos.e_lfanew, sizeof nt);
+    const DWORD nTableAt = static_cast<DWORD>(dos.e_lfanew) +
+                           offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+                           nt.FileHeader.SizeOfOptionalHeader;
+    const DWORD nTableEnd =
+        nTableAt + nt.FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER);
+    // Only the headers are sure to be mapped; the section table lies among them.
+    if (nTableEnd > nFileSize || nTableEnd > nt.OptionalHeader.SizeOfHeaders) {
+        return false;
+    }
+    for (WORD nSection = 0; nSection < nt.FileHeader.NumberOfSections; ++nSection) {
+        IMAGE_SECTION_HEADER section;
+        memcpy(&section, pBase + nTableAt + nSection * sizeof section, sizeof section);
+        if (section.PointerToRawData > nFileSize ||
+            section.SizeOfRawData > nFileSize - section.PointerToRawData) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -104,6 +147,11 @@ StatusWord CTextTable::Lookup(UINT nTextId, CStrBuf& out) const {
 StatusWord CTextTable::AddLibrary(const char* pszPath, int nSlot) {
     // As a data file the library is only mapped: none of its code ever runs.
     m_hLibraries[nSlot] = LoadLibraryExA(pszPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (m_hLibraries[nSlot] != nullptr && !IsWholeFile(m_hLibraries[nSlot], pszPath)) {
+        FreeLibrary(m_hLibraries[nSlot]);
+        m_hLibraries[nSlot] = nullptr;
+        SetLastError(ERROR_BAD_EXE_FORMAT);
+    }
     if (m_hLibraries[nSlot] == nullptr) {
         m_nStatus[nSlot] = StatusFromLastError();
         return ST_OK;

@@ -1,13 +1,12 @@
-// The design provider with the shipped component, without one, and with broken or
-// unusual components built from the same sources (build/bin/testdata/design).
+// The design provider with the shipped component, without one, and with components that
+// answer oddly (build/bin/testdata/design). Components that cannot serve at all are staged
+// beside the built library by the fault program (tests/faults).
 #include <gtest/gtest.h>
 #include <ole2.h>
 
 #include <string>
 
-#include "core/velException.h"
 #include "core/velTrayLibApp.h"
-#include "core/velTrayLibMgr.h"
 #include "design/velDsgn.h"
 
 namespace {
@@ -68,17 +67,6 @@ class DesignStage {
     // Copies a file there as velDsgn.dll.
     bool Place(const std::string& source) const {
         return m_hAnchor != nullptr && CopyFileA(source.c_str(), ComponentPath().c_str(), FALSE);
-    }
-    // Writes bytes there as velDsgn.dll.
-    bool PlaceBytes(const std::string& bytes) const {
-        const HANDLE hFile = CreateFileA(ComponentPath().c_str(), GENERIC_WRITE, 0, nullptr,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile == INVALID_HANDLE_VALUE) return false;
-        DWORD nWritten = 0;
-        const BOOL bWritten =
-            WriteFile(hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr);
-        CloseHandle(hFile);
-        return m_hAnchor != nullptr && bWritten && nWritten == bytes.size();
     }
 
   private:
@@ -175,22 +163,6 @@ void ExpectLocalAnswers(CvelDsgn& dsgn) {
 // Whether a module is loaded from this path.
 bool IsLoaded(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }
 
-// Starts the tray manager's design part; the message of its failure, or "" on success.
-std::string StartDesign(CvelTrayLibMgr& mgr) {
-    try {
-        mgr.LoadDesignResources();
-        return "";
-    } catch (const CvelException& e) {
-        return e.what();
-    }
-}
-
-// Lets the process's provider give back the component it holds, so that its stage can go.
-void ReleaseProcessComponent() {
-    DesignStage empty;
-    g_velDsgn.Init();
-}
-
 }  // namespace
 
 TEST(DesignProvider, AnswersLocallyWithoutAComponent) {
@@ -256,24 +228,6 @@ TEST(DesignProvider, ReadsTheShippedComponentAndReleasesItAtEveryNewStart) {
     EXPECT_FALSE(IsLoaded(component));
 }
 
-TEST(DesignProvider, UnusableComponentsLeaveItLocal) {
-    const struct {
-        const char* pszCase;
-        std::string source;  // empty: garbage bytes
-    } cases[] = {{"not a DLL", ""},
-                 {"no DllGetClassObject", TestData("anchor", "velAnchor.dll")},
-                 {"no IvelDsgn", TestData("refusing", "velDsgn.dll")}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszCase);
-        DesignStage stage;
-        ASSERT_TRUE(c.source.empty() ? stage.PlaceBytes(std::string("MZ\x90\0garbage", 11))
-                                     : stage.Place(c.source));
-        CvelDsgn dsgn;
-        dsgn.Init();
-        ExpectLocalAnswers(dsgn);
-    }
-}
-
 TEST(DesignProvider, FailedOrOddReadsTakeTheFallbacks) {
     {
         DesignStage stage;
@@ -306,32 +260,5 @@ TEST(DesignProvider, FailedOrOddReadsTakeTheFallbacks) {
         Answer answer = Ask(dsgn, 205);
         EXPECT_EQ(answer.hr, E_FAIL);
         EXPECT_EQ(answer.status, ST_E_FAIL);
-    }
-}
-
-TEST(DesignProvider, TrayManagerTakesThePicturesOnlyWhenAllFourAreThere) {
-    CvelTrayLibMgr mgr;
-    {
-        // Without a component the pictures are answered, but with null handles.
-        DesignStage stage;
-        ASSERT_NE(stage.Library(), nullptr);
-        EXPECT_EQ(StartDesign(mgr), "Resource Initialization failed");
-        for (const HICON hIcon : mgr.m_hSemIcon) EXPECT_EQ(hIcon, nullptr);
-    }
-    {
-        DesignStage stage;
-        ASSERT_TRUE(stage.Place(TestData("withhold", "velDsgn.dll")));
-        EXPECT_EQ(StartDesign(mgr), "Resource Initialization failed");
-        EXPECT_NE(mgr.m_hSemIcon[0], nullptr);
-        EXPECT_EQ(mgr.m_hSemIcon[1], nullptr);
-        ReleaseProcessComponent();
-    }
-    {
-        DesignStage stage;
-        ASSERT_TRUE(stage.Place(ProgramFolder() + "velDsgn.dll"));
-        EXPECT_EQ(StartDesign(mgr), "");
-        for (const HICON hIcon : mgr.m_hSemIcon) EXPECT_NE(hIcon, nullptr);
-        EXPECT_EQ(g_velDsgn.GetColor(205), 0xFFFFFFu);
-        ReleaseProcessComponent();
     }
 }
