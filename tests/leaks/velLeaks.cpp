@@ -14,10 +14,13 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "LeakCounter.h"
+#include "bmpmenu/BmpMenu.h"
 #include "core/velTrayLibApp.h"
 #include "core/velTrayLibMgr.h"
+#include "framework/Wnd.h"
 #include "text/TextTable.h"
 #include "tray/ChipIcon.h"
 #include "tray/IconMenu.h"
@@ -106,6 +109,60 @@ void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR nTimer, DWORD) {
     }
 }
 
+// The visible popups of the library's menus on this thread, topmost (deepest) first.
+BOOL CALLBACK CollectOpenMenus(HWND hWnd, LPARAM lParam) {
+    char name[32] = "";
+    GetClassNameA(hWnd, name, sizeof name);
+    if (lstrcmpA(name, "BitmapMenu") == 0 && IsWindowVisible(hWnd)) {
+        reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
+    }
+    return TRUE;
+}
+
+int g_nSubMenuStep = 0;         // what the submenu closer does at its next tick
+HWND g_hTopPopup = nullptr;     // the popup of the menu whose submenu it opens
+bool g_bSubMenuFailed = false;  // a submenu did not open, or its menus did not close
+
+// Runs inside the menus' modal loops: opens the submenu of item 3 with the Right key, and
+// at the next tick closes both menus with Escape.
+void CALLBACK DriveSubMenu(HWND, UINT, UINT_PTR nTimer, DWORD) {
+    std::vector<HWND> open;
+    EnumThreadWindows(GetCurrentThreadId(), &CollectOpenMenus, reinterpret_cast<LPARAM>(&open));
+    const size_t nExpected = g_nSubMenuStep == 1 ? 2 : 1;
+    if (open.size() != nExpected) {
+        // Not there yet: wait; given up: close whatever is open and report it.
+        if (++g_nMenuCloserTries < kMenuCloserTries) return;
+        KillTimer(nullptr, nTimer);
+        g_bSubMenuFailed = true;
+        for (HWND hPopup : open) SendMessageA(hPopup, WM_KEYDOWN, VK_ESCAPE, 1);
+        return;
+    }
+    g_nMenuCloserTries = 0;
+    // Counted before the key: the Right key runs the submenu's loop, and this closer with it.
+    const int nStep = g_nSubMenuStep++;
+    if (nStep == 0) {
+        g_hTopPopup = open[0];
+        HWND hStrip = FindWindowExA(open[0], nullptr, TOOLBARCLASSNAMEA, nullptr);
+        SendMessageA(hStrip, TB_SETHOTITEM, 3, 0);
+        // The strip learns its hot item when it paints it.
+        UpdateWindow(hStrip);
+        SendMessageA(open[0], WM_KEYDOWN, VK_RIGHT, 1);
+    } else {
+        // Escape in the submenu closes the whole chain.
+        KillTimer(nullptr, nTimer);
+        const HWND hDeepest = open[0] != g_hTopPopup ? open[0] : open.back();
+        SendMessageA(hDeepest, WM_KEYDOWN, VK_ESCAPE, 1);
+    }
+}
+
+// A 16 x 16 item bitmap.
+HBITMAP MakeItemBitmap() {
+    HDC hScreen = GetDC(nullptr);
+    HBITMAP hBitmap = CreateCompatibleBitmap(hScreen, 16, 16);
+    ReleaseDC(nullptr, hScreen);
+    return hBitmap;
+}
+
 CvelTrayLibMgr& Mgr() { return CvelTrayLibMgr::Instance(); }
 CChipIcon* Chip() { return Mgr().GetChipIcon(kReader, kCmdBase); }
 
@@ -149,6 +206,38 @@ void MenuCycles(int n) {
     }
 }
 
+// A bitmap menu with what the icon menus do not use: checked and greyed items, an item
+// bitmap and a submenu, which is opened and closed in every cycle.
+void SubMenuCycles(int n) {
+    static HWND s_hOwner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                           nullptr, nullptr, nullptr);
+    for (int i = 0; i < n; ++i) {
+        HBITMAP hBitmap = MakeItemBitmap();
+        HMENU hSub = CreatePopupMenu();
+        AppendMenuA(hSub, MF_STRING, 201, "Sub &one");
+        AppendMenuA(hSub, MF_STRING | MF_CHECKED, 202, "Sub &two");
+        HMENU hMenu = CreatePopupMenu();
+        AppendMenuA(hMenu, MF_STRING | MF_CHECKED, 101, "&Checked");
+        AppendMenuA(hMenu, MF_STRING | MF_GRAYED, 102, "&Disabled");
+        AppendMenuA(hMenu, MF_STRING, 103, "&Bitmap");
+        SetMenuItemBitmaps(hMenu, 2, MF_BYPOSITION, hBitmap, hBitmap);
+        AppendMenuA(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&More");
+        {
+            CBmpMenu menu(24, 0, nullptr, 0);
+            menu.Attach(hMenu);
+            g_nMenuCloserTries = 0;
+            g_nSubMenuStep = 0;
+            const UINT_PTR nTimer = SetTimer(nullptr, 0, 10, &DriveSubMenu);
+            menu.Track(0, 200, 200, CWnd::FromHandle(s_hOwner), nullptr);
+            KillTimer(nullptr, nTimer);
+            if (g_nSubMenuStep != 2) g_bSubMenuFailed = true;
+            menu.DestroyMenu();
+        }
+        DeleteObject(hBitmap);
+        Pump();
+    }
+}
+
 void InfoWindowCycles(int n) {
     CSEMIcon* pSem = Mgr().GetSemIcon();
     CLeakCounter::SetFastClock(true);
@@ -183,6 +272,7 @@ struct Workload {
 const Workload kWorkloads[] = {
     {"chip state changes", &ChipStateChanges, 60, 10000},
     {"menu cycles", &MenuCycles, 10, 1000},
+    {"submenu cycles", &SubMenuCycles, 5, 200},
     {"info window cycles", &InfoWindowCycles, 20, 1000},
     {"rotation cycles", &RotationCycles, 5, 100},
 };
@@ -193,12 +283,13 @@ std::string ProgramFolder() {
     return path.substr(0, path.rfind('\\') + 1);
 }
 
-// Runs every workload and prints the table; true when nothing grew.
-bool MeasureAll() {
+// Runs every workload (or the one named) and prints the table; true when nothing grew.
+bool MeasureAll(const char* pszOnly) {
     bool bPassed = true;
     printf("%-20s %-7s %10s %10s %8s %10s\n", "workload", "area", "created", "deleted", "growth",
            "bytes");
     for (const Workload& work : kWorkloads) {
+        if (pszOnly != nullptr && lstrcmpA(pszOnly, work.pszName) != 0) continue;
         work.pfnRun(work.nWarmUp);
         CLeakCounter::Count before[kAreaCount];
         for (int a = 0; a < kAreaCount; ++a) before[a] = SampleArea(kAreas[a]);
@@ -238,6 +329,10 @@ bool MeasureAll() {
         printf("velLeaks: a menu's loop ran without its popup being found\n");
         bPassed = false;
     }
+    if (g_bSubMenuFailed) {
+        printf("velLeaks: a submenu did not open, or its menus did not close\n");
+        bPassed = false;
+    }
     if (CLeakCounter::Overflowed()) {
         printf("velLeaks: a book of the leak counter ran out of room\n");
         bPassed = false;
@@ -246,7 +341,7 @@ bool MeasureAll() {
 }
 
 // Sets up the library as a host would find it, measures, and takes it down again.
-bool Run() {
+bool Run(const char* pszOnly) {
     CLeakCounter counter;
     for (const std::string& name : counter.Missing())
         printf("not counted, the program never calls it: %s\n", name.c_str());
@@ -265,7 +360,7 @@ bool Run() {
     Mgr().GetSemIcon()->Show();
     Chip()->Show();
 
-    const bool bPassed = MeasureAll();
+    const bool bPassed = MeasureAll(pszOnly);
     Mgr().Stop();
     Pump();
     FreeLibrary(hResources);
@@ -274,10 +369,11 @@ bool Run() {
 
 }  // namespace
 
-int main() {
+// velLeaks ["workload"]: every workload, or only the one named as the table names it.
+int main(int argc, char** argv) {
     bool bPassed = false;
     try {
-        bPassed = Run();
+        bPassed = Run(argc > 1 ? argv[1] : nullptr);
     } catch (...) {
         printf("velLeaks: an exception left the library\n");
     }
