@@ -49,8 +49,14 @@ class CLibraryLock {
   private:
     // Carries out a requested stop; the caller holds the lock.
     void RunPendingStop();
+    // Takes the lock when it is free, or when its owner thread has ended without leaving it.
+    bool TryTake(DWORD nSelf);
 
-    HANDLE m_hMutex;                   // the lock itself; a mutex can be waited on with messages
+    // The owning thread's id, 0 when free. Taking a free lock is one interlocked exchange:
+    // every export takes it, and a system object would cost a server round trip each time.
+    std::atomic<DWORD> m_nOwner;
+    std::atomic<LONG> m_nWaiters;      // threads sleeping until the lock is left
+    HANDLE m_hLeft;                    // set when the lock is left while someone waits
     DWORD m_nDepth;                    // levels held by the owning thread
     std::atomic<bool> m_bStopPending;  // the tray manager's stop is asked for
 };

@@ -70,3 +70,20 @@ TEST(LibraryLock, TheOutermostScopeCarriesOutADeferredStop) {
     }
     EXPECT_EQ(mgr.GetReaderCount(), 0u);
 }
+
+TEST(LibraryLock, ALockLeftByAnEndedThreadIsTakenOver) {
+    CLibraryLock lock;
+    std::thread([&] { EXPECT_TRUE(lock.Acquire(INFINITE)); }).join();
+    // Its owner is gone without leaving it; waiters are not shut out for ever.
+    EXPECT_TRUE(lock.Acquire(2000));
+    EXPECT_TRUE(lock.Acquire(0)) << "taken again by its owner";
+    lock.Release();
+    lock.Release();
+    // Left by its owner: another thread takes it at once.
+    bool bTaken = false;
+    std::thread([&] {
+        bTaken = lock.Acquire(0);
+        if (bTaken) lock.Release();
+    }).join();
+    EXPECT_TRUE(bTaken);
+}

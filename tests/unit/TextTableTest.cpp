@@ -222,8 +222,8 @@ TEST(TextTable, LoadReleasesTheLibrariesOfTheLastLoad) {
 }
 
 TEST(TextTable, ShippedLibrariesCarryEveryTextTheLibraryUses) {
-    const std::map<std::string, std::wstring> verify = {{"DEU", L"Signatur pr\u00fcfen..."},
-                                                        {"enu", L"Verify signature..."}};
+    const std::map<std::string, std::wstring> verify = {{"DEU", L"Signatur &pr\u00fcfen..."},
+                                                        {"enu", L"&Verify signature..."}};
     for (const auto& [code, text] : verify) {
         CLangFolder folder;
         folder.CopyIn(code + "SEMk.dll");
