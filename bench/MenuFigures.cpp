@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "Median.h"
 #include "bmpmenu/BmpMenu.h"
 #include "bmpmenu/BmpMenuToolBar.h"
 #include "framework/Wnd.h"
@@ -33,11 +34,6 @@ double Ms(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     QueryPerformanceFrequency(&f);
     return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
            static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? -1.0 : values[values.size() / 2];
 }
 
 // Repaints the strip of the open bitmap menu, one item at a time.

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "Median.h"
 #include "MenuFigures.h"
 #include "ShellRecorder.h"
 #include "VelTrayApi.h"
@@ -162,11 +163,6 @@ double BenchPrologueInServerMode(const std::string& bin) {
     return dMicros;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void PumpFor(DWORD nMilliseconds) {
     const DWORD nEnd = GetTickCount() + nMilliseconds;
     while (static_cast<LONG>(nEnd - GetTickCount()) > 0) {
@@ -289,7 +285,7 @@ int main(int argc, char** argv) {
     if (!bQuick) {
         std::fprintf(stderr, "velBench: the rotation (20 s)\n");
         const std::vector<double> intervals = RotationIntervals(api);
-        const double dMedian = intervals.empty() ? 0 : intervals[intervals.size() / 2];
+        const double dMedian = Median(intervals);
         figures.push_back({"rotation frame interval, 40 frames", "median within 500 to 510 ms",
                            intervals.empty() ? "no frames recorded"
                                              : Format("median %.1f ms, range %.1f to %.1f ms",

@@ -120,7 +120,6 @@ BOOL CALLBACK CollectOpenMenus(HWND hWnd, LPARAM lParam) {
 }
 
 int g_nSubMenuStep = 0;         // what the submenu closer does at its next tick
-HWND g_hTopPopup = nullptr;     // the popup of the menu whose submenu it opens
 bool g_bSubMenuFailed = false;  // a submenu did not open, or its menus did not close
 
 // Runs inside the menus' modal loops: opens the submenu of item 3 with the Right key, and
@@ -141,17 +140,15 @@ void CALLBACK DriveSubMenu(HWND, UINT, UINT_PTR nTimer, DWORD) {
     // Counted before the key: the Right key runs the submenu's loop, and this closer with it.
     const int nStep = g_nSubMenuStep++;
     if (nStep == 0) {
-        g_hTopPopup = open[0];
         HWND hStrip = FindWindowExA(open[0], nullptr, TOOLBARCLASSNAMEA, nullptr);
         SendMessageA(hStrip, TB_SETHOTITEM, 3, 0);
         // The strip learns its hot item when it paints it.
         UpdateWindow(hStrip);
         SendMessageA(open[0], WM_KEYDOWN, VK_RIGHT, 1);
     } else {
-        // Escape in the submenu closes the whole chain.
+        // Keys go to the deepest menu, and Escape there closes the whole chain.
         KillTimer(nullptr, nTimer);
-        const HWND hDeepest = open[0] != g_hTopPopup ? open[0] : open.back();
-        SendMessageA(hDeepest, WM_KEYDOWN, VK_ESCAPE, 1);
+        SendMessageA(open[0], WM_KEYDOWN, VK_ESCAPE, 1);
     }
 }
 
