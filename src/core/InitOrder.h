@@ -5,3 +5,6 @@
 #pragma once
 
 #define VEL_SERVICE_INIT __attribute__((init_priority(300)))
+// The home thread's record is built after those services and destroyed before them, and
+// outlives the tray manager, whose stop still asks it where the windows live.
+#define VEL_HOME_INIT __attribute__((init_priority(400)))

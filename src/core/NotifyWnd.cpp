@@ -1,6 +1,6 @@
 #include "core/NotifyWnd.h"
 
-#include "core/LibraryLock.h"
+#include "core/HomeThread.h"
 #include "core/WndRegistry.h"
 
 namespace {
@@ -30,12 +30,11 @@ LRESULT Dispatch(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // The one window procedure of "SC_WND": hands each message to the window's object.
 // It never calls the system's default procedure; unknown windows are answered 1.
-// The library's own traffic (the shell's callback messages, its restart broadcast: every
-// message from WM_USER up) is what acts on the icons, and the icons are destroyed only
-// under the library lock; so such a message takes the lock before it looks up the
-// object, and finds none when the tray was stopped while it waited. The system's
-// messages are answered at once without the lock; the registry holds off a destroying
-// thread until they are answered.
+// Every message is one of the library's frames: what a stop took out of the tray is not
+// destroyed while an answer (a menu opened by a press on an icon, say) still runs.
+// The class is looked up on every message, not once: a library that was unloaded and
+// loaded again registers it anew, and a window of the old registration must not reach
+// objects of the new one.
 LRESULT CALLBACK NotifyWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         if (message == DestroySelfMessage() && g_wndRegistry.Find(hWnd) == nullptr) {
@@ -43,8 +42,7 @@ LRESULT CALLBACK NotifyWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         }
         if (!g_wndRegistry.IsOurClass()) return 1;
-        if (message < WM_USER) return Dispatch(hWnd, message, wParam, lParam);
-        CLibraryLock::CScope lock(g_libraryLock);
+        CHomeThread::CFrame frame;
         return Dispatch(hWnd, message, wParam, lParam);
     } catch (...) {
         return 1;

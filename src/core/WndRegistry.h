@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "framework/CriticalSection.h"
+
 class CNotifyWnd;
 
 class CWndRegistry {
@@ -19,7 +21,7 @@ class CWndRegistry {
     CWndRegistry(const CWndRegistry&) = delete;
     CWndRegistry& operator=(const CWndRegistry&) = delete;
 
-    // Registers "SC_WND" for the module unless it was registered before.
+    // Registers "SC_WND" for the module unless it was registered for it before.
     void RegisterClassOnce(HINSTANCE hInstance, WNDPROC pfnWndProc);
     // True when the class the system knows under the name is ours.
     bool IsOurClass() const;
@@ -49,9 +51,10 @@ class CWndRegistry {
     std::vector<std::pair<HWND, CNotifyWnd*>> m_entries;            // pairs in order of creation
     std::vector<std::pair<const CNotifyWnd*, DWORD>> m_dispatches;  // (object, thread) in use
     // Guards both lists: windows of several threads are created, destroyed and dispatched.
-    mutable CRITICAL_SECTION m_cs;
-    BYTE m_bClassRegistered;     // the class-registered flag
-    HINSTANCE m_hClassInstance;  // module the class was registered for
+    mutable CCriticalSection m_cs;
+    BYTE m_bClassRegistered;                  // the class-registered flag
+    HINSTANCE m_hClassInstance;               // module the class was registered for first
+    std::vector<HINSTANCE> m_otherInstances;  // further modules that asked for the class
 };
 
 // The one registry of the process.

@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "framework/CriticalSection.h"
+
 // What every thread of one object is started with. The object holds one reference and each
 // thread one more; the last holder frees the record. The lock orders the end of a thread against
 // a new Start and against the object's destruction.
@@ -16,9 +18,7 @@ class CWorkerThread::CStartRecord {
           m_pThread(pThread),
           m_nRun(0),
           m_evStarted(evStarted),
-          m_evFinished(evFinished) {
-        InitializeCriticalSection(&m_lock);
-    }
+          m_evFinished(evFinished) {}
     CStartRecord(const CStartRecord&) = delete;
     CStartRecord& operator=(const CStartRecord&) = delete;
 
@@ -38,19 +38,16 @@ class CWorkerThread::CStartRecord {
     // Makes a new run the current one. The finished event of an earlier run that nobody waited
     // for is cleared, and earlier threads cannot signal it any more.
     void BeginRun() {
-        EnterCriticalSection(&m_lock);
+        CScopedLock lock(m_lock);
         ++m_nRun;
         m_evFinished.Reset();
-        LeaveCriticalSection(&m_lock);
     }
 
     // The object to run (null once it has gone) and the number of the run the thread belongs to.
     CWorkerThread* Enter(DWORD& nRun) {
-        EnterCriticalSection(&m_lock);
-        CWorkerThread* pThread = m_pThread;
+        CScopedLock lock(m_lock);
         nRun = m_nRun;
-        LeaveCriticalSection(&m_lock);
-        return pThread;
+        return m_pThread;
     }
 
     // Signals that the thread runs.
@@ -59,30 +56,25 @@ class CWorkerThread::CStartRecord {
     // Records the end of Run in the object and signals the finished event, both only when the
     // object is still there and the run is still its current one.
     DWORD Finish(DWORD nRun, DWORD nExitCode) {
-        DWORD nResult = CThreadEvent::RESULT_OK;
-        EnterCriticalSection(&m_lock);
-        if (m_pThread != nullptr && nRun == m_nRun) {
-            m_pThread->m_nExitCode = nExitCode;
-            m_pThread->m_nState = 0;
-            nResult = m_evFinished.Set();
-        }
-        LeaveCriticalSection(&m_lock);
-        return nResult;
+        CScopedLock lock(m_lock);
+        if (m_pThread == nullptr || nRun != m_nRun) return CThreadEvent::RESULT_OK;
+        m_pThread->m_nExitCode = nExitCode;
+        m_pThread->m_nState = 0;
+        return m_evFinished.Set();
     }
 
     // Called by the object's destructor: threads still running no longer reach it.
     void Detach() {
-        EnterCriticalSection(&m_lock);
+        CScopedLock lock(m_lock);
         m_pThread = nullptr;
-        LeaveCriticalSection(&m_lock);
     }
 
   private:
     // Only Release frees the record.
-    ~CStartRecord() { DeleteCriticalSection(&m_lock); }
+    ~CStartRecord() = default;
 
     LONG m_nRefs;               // references held by the object and by threads
-    CRITICAL_SECTION m_lock;    // guards m_pThread, m_nRun and the finishing of a run
+    CCriticalSection m_lock;    // guards m_pThread, m_nRun and the finishing of a run
     CWorkerThread* m_pThread;   // the object, null once it is destroyed
     DWORD m_nRun;               // number of the object's current run, counted by Start
     CThreadEvent m_evStarted;   // own handle to the object's started event

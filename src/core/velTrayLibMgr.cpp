@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "bmpmenu/BmpMenu.h"
+#include "core/HomeThread.h"
 #include "core/MenuOwnerWnd.h"
 #include "core/velException.h"
 #include "core/velTrayLibApp.h"
@@ -13,6 +14,7 @@
 #include "framework/Wnd.h"
 #include "tray/ChipIcon.h"
 #include "tray/SEMIcon.h"
+#include "tray/TrayIcon.h"
 
 namespace {
 
@@ -21,6 +23,9 @@ CvelTrayLibMgr g_trayLibMgr;
 
 // Design properties of the SEM icon's pictures, in the order of m_hSemIcon.
 constexpr LONG kSemIconIds[4] = {110, 111, 112, 113};
+
+// How often a thread waiting for the home thread's clean-up looks again.
+constexpr DWORD kReapPollMs = 5;
 
 // Takes an icon handle from a design answer. A handle is a number; an answer of any
 // other type (a text, an object) is no icon and is refused.
@@ -40,20 +45,24 @@ bool IconFromVariant(const VARIANT& var, HICON& hIcon) {
 }  // namespace
 
 CvelTrayLibMgr::CvelTrayLibMgr()
-    : m_pNotifyWnd(nullptr),
-      m_pSemIcon(nullptr),
-      m_pMenuOwner(nullptr),
-      m_pCurMenu(nullptr),
+    : m_pMenuOwner(nullptr),
       m_crMenu1(0),
       m_crMenu2(0),
       m_hSemIcon{},
       m_bConstructed(1),
       m_hHostWnd(nullptr),
-      m_bSEMm(0) {}
+      m_bSEMm(0),
+      m_nTracking(0) {}
 
 CvelTrayLibMgr::~CvelTrayLibMgr() {
     Stop();
-    CloseMenu();
+    // The library is unloading: whatever thread this is, nothing of it runs any more.
+    std::vector<std::unique_ptr<CRetired>> retired;
+    {
+        CScopedLock lock(m_lock);
+        retired.swap(m_retired);
+    }
+    retired.clear();
     m_bConstructed = 0;
 }
 
@@ -62,6 +71,22 @@ CvelTrayLibMgr& CvelTrayLibMgr::Instance() {
         throw CvelException("Invalid Initialization state in CvelTrayLibMgr");
     }
     return g_trayLibMgr;
+}
+
+void CvelTrayLibMgr::EnsureHome(bool bClaim) {
+    const bool bMoved = bClaim ? g_homeThread.Claim() : g_homeThread.Adopt();
+    if (bMoved) Rehome();
+}
+
+void CvelTrayLibMgr::Rehome() {
+    if (m_pNotifyWnd != nullptr) {
+        CWnd::ForgetHandle(m_pNotifyWnd->m_hWnd);
+        m_pNotifyWnd.reset();
+        m_pMenuOwner = nullptr;
+        GetNotifyWnd();
+    }
+    if (m_pSemIcon != nullptr) m_pSemIcon->GetTrayIcon()->MoveHome();
+    for (const auto& pEntry : m_readers) pEntry->m_pChip->GetTrayIcon()->MoveHome();
 }
 
 void CvelTrayLibMgr::LoadDesignResources() {
@@ -74,7 +99,14 @@ void CvelTrayLibMgr::LoadDesignResources() {
         VariantClear(&var);
         const HRESULT hr = g_velDsgn.GetProperty(kSemIconIds[i], &var, &status);
         HICON hIcon = nullptr;
-        if (SUCCEEDED(hr) && status > 0 && IconFromVariant(var, hIcon)) m_hSemIcon[i] = hIcon;
+        if (SUCCEEDED(hr) && status > 0 && IconFromVariant(var, hIcon)) {
+            // A copy of our own: the component's icon goes when a later start unloads it.
+            HICON hCopy = CopyIcon(hIcon);
+            if (hCopy != nullptr) {
+                m_semIconCopies[i].Reset(hCopy);
+                m_hSemIcon[i] = hCopy;
+            }
+        }
     }
     VariantClear(&var);
     for (HICON hIcon : m_hSemIcon) {
@@ -84,21 +116,29 @@ void CvelTrayLibMgr::LoadDesignResources() {
 
 CMenuOwnerWnd* CvelTrayLibMgr::GetNotifyWnd() {
     if (m_pNotifyWnd == nullptr) {
+        if (!g_homeThread.MayMakeWindows()) {
+            // Windows are made by the home thread; it makes this one when it gets to it.
+            g_homeThread.Post([this] {
+                CScopedLock lock(m_lock);
+                GetNotifyWnd();
+            });
+            return nullptr;
+        }
         std::unique_ptr<CMenuOwnerWnd> pWnd(new CMenuOwnerWnd(g_hLibInstance));
         pWnd->Create();
-        m_pNotifyWnd = pWnd.release();
+        m_pNotifyWnd = std::move(pWnd);
     }
-    return m_pNotifyWnd;
+    if (m_pMenuOwner == nullptr) m_pMenuOwner = CWnd::FromHandle(m_pNotifyWnd->m_hWnd);
+    return m_pNotifyWnd.get();
 }
 
 CSEMIcon* CvelTrayLibMgr::GetSemIcon() {
     if (m_pSemIcon == nullptr) {
-        CMenuOwnerWnd* pNotifyWnd = GetNotifyWnd();
-        m_pSemIcon = new CSEMIcon(g_hLibInstance);
-        if (m_pMenuOwner == nullptr) m_pMenuOwner = CWnd::FromHandle(pNotifyWnd->m_hWnd);
+        GetNotifyWnd();
+        m_pSemIcon.reset(new CSEMIcon(g_hLibInstance));
         m_pSemIcon->SetMenuOwner(m_pMenuOwner);
     }
-    return m_pSemIcon;
+    return m_pSemIcon.get();
 }
 
 CChipIcon* CvelTrayLibMgr::GetChipIcon(const char* pszReader, DWORD nCmdBase) {
@@ -117,39 +157,111 @@ CChipIcon* CvelTrayLibMgr::GetChipIcon(const char* pszReader, DWORD nCmdBase) {
     return m_readers.back()->m_pChip.get();
 }
 
-void CvelTrayLibMgr::CloseMenu() {
-    CBmpMenu* pMenu = m_pCurMenu;
-    m_pCurMenu = nullptr;
+CBmpMenu* CvelTrayLibMgr::SetCurrentMenu(std::unique_ptr<CBmpMenu> pMenu) {
+    std::unique_ptr<CBmpMenu> pOld;
+    CScopedLock lock(m_lock);
+    pOld = std::move(m_pCurMenu);
+    m_pCurMenu = std::move(pMenu);
+    return m_pCurMenu.get();
+}
+
+bool CvelTrayLibMgr::CloseOpenMenu() {
+    if (m_nTracking == 0) return false;
+    CBmpMenu* pMenu = nullptr;
+    {
+        CScopedLock lock(m_lock);
+        pMenu = m_pCurMenu.get();
+    }
+    // Only the home thread tracks menus and destroys them, and this is the home thread.
+    if (pMenu != nullptr && pMenu->m_hWnd != nullptr) pMenu->CloseMenuChain();
+    return true;
+}
+
+void CvelTrayLibMgr::CloseMenu() { SetCurrentMenu(nullptr); }
+
+void CvelTrayLibMgr::Stop(bool bForGood) {
     try {
-        delete pMenu;
+        std::unique_ptr<CRetired> pRetired(new CRetired);
+        CRetired* pTaken = pRetired.get();
+        {
+            CScopedLock lock(m_lock);
+            // Work queued for the objects that go would find them gone.
+            g_homeThread.DropRequests();
+            pTaken->m_pMenu = std::move(m_pCurMenu);
+            pTaken->m_readers.swap(m_readers);
+            pTaken->m_pSemIcon = std::move(m_pSemIcon);
+            pTaken->m_pNotifyWnd = std::move(m_pNotifyWnd);
+            pTaken->m_bForGood = bForGood;
+            if (pTaken->m_pNotifyWnd != nullptr) CWnd::ForgetHandle(pTaken->m_pNotifyWnd->m_hWnd);
+            m_pMenuOwner = nullptr;
+            // From here on only the reaper destroys them, on the home thread; this thread's
+            // own frame, if any, keeps it from doing so before Withdraw is done.
+            m_retired.push_back(std::move(pRetired));
+        }
+        Withdraw(*pTaken);
     } catch (...) {
+    }
+    ReapIfDue();
+}
+
+void CvelTrayLibMgr::Withdraw(CRetired& retired) {
+    for (const auto& pEntry : retired.m_readers) {
+        try {
+            pEntry->m_pChip->GetTrayIcon()->Retire();
+        } catch (...) {
+        }
+    }
+    if (retired.m_pSemIcon != nullptr) {
+        retired.m_pSemIcon->GetTrayIcon()->Retire();
+        retired.m_pSemIcon->StopRotation();
+    }
+    if (retired.m_pMenu == nullptr) return;
+    CBmpMenu* pMenu = retired.m_pMenu.get();
+    if (g_homeThread.IsCurrent()) {
+        pMenu->CloseMenuChain();
+    } else {
+        // The menu's loop runs on the home thread; the request runs before the reaper can.
+        g_homeThread.Post([pMenu] { pMenu->CloseMenuChain(); });
     }
 }
 
-void CvelTrayLibMgr::Stop() {
-    try {
-        for (auto& pEntry : m_readers) {
-            try {
-                pEntry->m_pChip.reset();
-                pEntry.reset();
-            } catch (...) {
-            }
-        }
-        m_readers.clear();
-        if (m_pSemIcon != nullptr) {
-            std::unique_ptr<CSEMIcon> pSemIcon(m_pSemIcon);
-            m_pSemIcon = nullptr;
-            pSemIcon->StopRotation();
-        }
-        if (m_pNotifyWnd != nullptr) {
-            std::unique_ptr<CMenuOwnerWnd> pNotifyWnd(m_pNotifyWnd);
-            m_pNotifyWnd = nullptr;
-            CWnd::ForgetHandle(pNotifyWnd->m_hWnd);
-        }
-    } catch (...) {
+void CvelTrayLibMgr::ReapIfDue() {
+    if (!g_homeThread.IsCurrent() && g_homeThread.IsAlive()) return;
+    if (CHomeThread::InFrame() || g_homeThread.ForeignFrames() > 0) return;
+    std::vector<std::unique_ptr<CRetired>> retired;
+    {
+        CScopedLock lock(m_lock);
+        retired.swap(m_retired);
     }
-    m_readers.clear();
-    m_pSemIcon = nullptr;
-    m_pNotifyWnd = nullptr;
-    m_pMenuOwner = nullptr;
+    bool bForGood = false;
+    for (const auto& pRetired : retired) bForGood = bForGood || pRetired->m_bForGood;
+    // Destroyed here, outside the lock: their windows' last messages may come in meanwhile.
+    retired.clear();
+    if (bForGood) g_homeThread.ReleaseRequestWindow();
+}
+
+void CvelTrayLibMgr::WakeReaper() {
+    bool bPending = false;
+    {
+        CScopedLock lock(m_lock);
+        bPending = !m_retired.empty();
+    }
+    if (bPending) g_homeThread.Wake();
+}
+
+bool CvelTrayLibMgr::WaitUntilReaped(DWORD nTimeoutMs) {
+    const DWORD nStart = GetTickCount();
+    WakeReaper();
+    for (;;) {
+        ReapIfDue();
+        {
+            CScopedLock lock(m_lock);
+            if (m_retired.empty()) return true;
+        }
+        if (GetTickCount() - nStart >= nTimeoutMs) return false;
+        // Messages sent to this thread's windows are answered while it waits.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kReapPollMs, QS_SENDMESSAGE);
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
 }

@@ -1,6 +1,5 @@
 #include "exports/ExportGuard.h"
 
-
 std::atomic<BYTE> g_bBusy{0};
 std::atomic<BYTE> g_bStopping{0};
 
@@ -9,8 +8,9 @@ namespace {
 // How long velStopTray waits for a running export, and in which steps.
 constexpr DWORD kStopWaitMs = 3000;
 constexpr DWORD kStopWaitStepMs = 100;
-// How long it then waits for the library lock before it leaves the stop to the holder.
-constexpr DWORD kStopLockWaitMs = 200;
+// The longest velStopTray takes in all: its wait for a running export, then the end of the
+// rotation and the home thread's clean-up.
+constexpr DWORD kStopTotalMs = 3500;
 
 }  // namespace
 
@@ -30,13 +30,21 @@ bool CExportGuard::Enter() {
 DWORD StopTray() {
     AFX_MAINTAIN_STATE2 state(AfxGetStaticModuleState());
     try {
+        const DWORD nStart = GetTickCount();
         for (DWORD nWaited = 0; g_bBusy && nWaited < kStopWaitMs; nWaited += kStopWaitStepMs) {
             Sleep(kStopWaitStepMs);
         }
         g_bStopping = 1;
-        // A call still inside (after the wait, or a menu open on the host's thread) keeps
-        // the lock; it then carries out the stop itself when it leaves.
-        g_libraryLock.RequestStop(kStopLockWaitMs);
+        CvelTrayLibMgr& mgr = CvelTrayLibMgr::Instance();
+        {
+            CHomeThread::CFrame frame;
+            mgr.Stop(true);
+        }
+        // Called by a host handler that one of the library's own loops dispatches on the home
+        // thread: the objects go as soon as control has come back out of that loop.
+        if (CHomeThread::InFrame()) return 0;
+        const DWORD nSpent = GetTickCount() - nStart;
+        mgr.WaitUntilReaped(nSpent < kStopTotalMs ? kStopTotalMs - nSpent : 0);
     } catch (...) {
         g_bStopping = 1;
     }

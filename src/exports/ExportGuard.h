@@ -6,7 +6,8 @@
 
 #include <atomic>
 
-#include "core/LibraryLock.h"
+#include "core/HomeThread.h"
+#include "core/velTrayLibMgr.h"
 #include "framework/ModuleState.h"
 
 // An export is inside the library. A flag, not a counter: overlapping calls both
@@ -36,24 +37,40 @@ class CExportGuard {
     bool m_bEntered;              // this call set the busy flag
 };
 
-// Runs an export's work behind the guard and the prologue. Whatever the work
-// raises is contained: the result is then nFailure, else 0.
+// How long an export on another thread waits for the home thread to carry out the work it
+// handed over (a new icon's window, say), so that its effect shows before it returns. A home
+// thread that is busy elsewhere gets to it later; the export does not wait for that.
+constexpr DWORD kHomeWaitMs = 80;
+
+// Runs an export's work behind the guard and the prologue, under the tray's lock, as one of
+// the library's frames. Whatever the work raises is contained: the result is then nFailure,
+// else 0. Work for the home thread that it queued runs when the frame ends (on the home
+// thread) or is waited for a short while (elsewhere).
 template <typename Work>
 DWORD RunGuarded(Work work, DWORD nFailure = 0) {
     CExportGuard guard;
     if (!guard.Enter()) return 0;
-    // Calls from several threads take turns; a stop that came while this one waited
-    // has destroyed what the work would use.
-    CLibraryLock::CScope lock(g_libraryLock);
-    if (g_bStopping) return 0;
-    try {
-        work();
-        return 0;
-    } catch (...) {
-        return nFailure;
+    DWORD nResult = 0;
+    {
+        CHomeThread::CFrame frame;
+        try {
+            CvelTrayLibMgr& mgr = CvelTrayLibMgr::Instance();
+            // Calls from several threads take turns; a stop that came while this one waited
+            // has taken out what the work would use.
+            CScopedLock lock(mgr.GetLock());
+            if (g_bStopping) return 0;
+            mgr.EnsureHome(false);
+            work();
+        } catch (...) {
+            nResult = nFailure;
+        }
     }
+    if (!g_homeThread.IsCurrent()) g_homeThread.WaitForRequests(kHomeWaitMs);
+    return nResult;
 }
 
 // velStopTray: waits up to 3000 ms for a running export, marks the library as
-// stopped for good and stops the tray manager.
+// stopped for good and stops the tray manager: every icon leaves the notification area
+// before it returns, and, unless it was called from inside one of the library's own
+// frames on the home thread, everything of the library is destroyed too.
 DWORD StopTray();

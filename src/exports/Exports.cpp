@@ -8,6 +8,7 @@
 #include "core/velTrayLibApp.h"
 #include "core/velTrayLibMgr.h"
 #include "exports/ExportGuard.h"
+#include "framework/KernelHandle.h"
 #include "text/LanguageSelection.h"
 #include "text/TextTable.h"
 #include "tray/ChipIcon.h"
@@ -17,6 +18,10 @@
 #include "velTrayLib.h"
 
 namespace {
+
+// How long velStopSEMRotation waits for the rotation to rest: a picture stays 500 ms, and a
+// shell that does not answer must not hold the host for longer than this.
+constexpr DWORD kRotationEndWaitMs = 1000;
 
 // Thrown, and caught by the guard, when the host's arguments leave nothing to do.
 struct CIgnoredCall {};
@@ -65,6 +70,8 @@ DWORD WINAPI velStartTray(HWND hHostWnd, BOOL bSEMm) {
             g_textTable.Load(g_hLibInstance);
             SelectConfiguredLanguage();
             CvelTrayLibMgr& mgr = CvelTrayLibMgr::Instance();
+            // The host's user-interface thread: the library's windows live there from now on.
+            mgr.EnsureHome(true);
             mgr.LoadDesignResources();
             mgr.m_hHostWnd = hHostWnd;
             mgr.m_bSEMm = bSEMm != FALSE ? 1 : 0;
@@ -142,7 +149,13 @@ DWORD WINAPI velStartSEMRotation() {
 }
 
 DWORD WINAPI velStopSEMRotation() {
-    return RunSemExport([](CSEMIcon* pSem) { pSem->StopRotation(); });
+    // The rotation is asked to stop under the lock; its end is waited for without it, so
+    // that other threads' calls need not wait for the rotation's last picture.
+    CKernelHandle hRotation;
+    const DWORD nResult =
+        RunSemExport([&hRotation](CSEMIcon* pSem) { hRotation = pSem->RequestRotationStop(); });
+    if (hRotation.Get() != nullptr) WaitForSingleObject(hRotation.Get(), kRotationEndWaitMs);
+    return nResult;
 }
 
 DWORD WINAPI velSetDsgnColors(COLORREF crMenu1, COLORREF crMenu2) {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/CriticalSection.h"
 #include "framework/ModuleState.h"
 
 namespace {
@@ -30,6 +31,16 @@ std::map<HWND, std::unique_ptr<CWnd>> g_handleMap AFX_FRAMEWORK_INIT;
 
 // Objects bound to their windows by CreateEx, by window handle; not owned.
 std::map<HWND, CWnd*> g_permanentMap AFX_FRAMEWORK_INIT;
+
+// Guards both maps: windows are looked up on every thread that dispatches a message, and
+// bound or forgotten on the threads that make and destroy them.
+CCriticalSection g_mapLock AFX_FRAMEWORK_INIT;
+
+// Forgets the object bound to a window.
+void ErasePermanent(HWND hWnd) {
+    CScopedLock lock(g_mapLock);
+    g_permanentMap.erase(hWnd);
+}
 
 // The window classes AfxRegisterClass registered, unregistered at the module's unload:
 // a class of a module that has gone would otherwise stay registered in the process.
@@ -113,7 +124,7 @@ CWnd::~CWnd() {
     if (m_hWnd == nullptr || FromHandlePermanent(m_hWnd) != this) return;
     // The window's last messages reach this object as a plain CWnd now.
     ::DestroyWindow(m_hWnd);
-    if (m_hWnd != nullptr) g_permanentMap.erase(m_hWnd);
+    if (m_hWnd != nullptr) ErasePermanent(m_hWnd);
 }
 
 HWND CWnd::GetSafeHwnd() const { return m_hWnd; }
@@ -122,6 +133,7 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
     if (hWnd == nullptr) return nullptr;
     CWnd* pWnd = FromHandlePermanent(hWnd);
     if (pWnd != nullptr) return pWnd;
+    CScopedLock lock(g_mapLock);
     std::unique_ptr<CWnd>& slot = g_handleMap[hWnd];
     if (!slot) {
         slot = std::make_unique<CWnd>();
@@ -131,11 +143,20 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+    CScopedLock lock(g_mapLock);
     auto it = g_permanentMap.find(hWnd);
     return it != g_permanentMap.end() ? it->second : nullptr;
 }
 
-void CWnd::ForgetHandle(HWND hWnd) { g_handleMap.erase(hWnd); }
+void CWnd::ForgetHandle(HWND hWnd) {
+    // Destroyed outside the lock: the wrapper's destructor looks the handle up again.
+    std::unique_ptr<CWnd> pWrapper;
+    CScopedLock lock(g_mapLock);
+    auto it = g_handleMap.find(hWnd);
+    if (it == g_handleMap.end()) return;
+    pWrapper = std::move(it->second);
+    g_handleMap.erase(it);
+}
 
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
                     const RECT& rect, CWnd* pParentWnd, UINT nID, LPVOID lpParam) {
@@ -168,7 +189,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     if (hWnd == nullptr) {
         // A window refused by another hook after it was bound never gets its last message.
         if (m_hWnd != nullptr && !::IsWindow(m_hWnd)) {
-            g_permanentMap.erase(m_hWnd);
+            ErasePermanent(m_hWnd);
             m_hWnd = nullptr;
             m_pfnSuper = nullptr;
         }
@@ -363,7 +384,10 @@ LRESULT CALLBACK CWnd::CbtFilterHook(int nCode, WPARAM wParam, LPARAM lParam) {
 }
 
 void CWnd::BindWindow(HWND hWnd) {
-    g_permanentMap[hWnd] = this;
+    {
+        CScopedLock lock(g_mapLock);
+        g_permanentMap[hWnd] = this;
+    }
     m_hWnd = hWnd;
     WNDPROC pfnOld = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::AfxWndProc)));
@@ -375,7 +399,7 @@ void CWnd::UnbindWindow() {
     if (pfnNow == &CWnd::AfxWndProc && m_pfnSuper != nullptr) {
         SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
     }
-    g_permanentMap.erase(m_hWnd);
+    ErasePermanent(m_hWnd);
     m_hWnd = nullptr;
     m_pfnSuper = nullptr;
     PostNcDestroy();

@@ -45,13 +45,11 @@ constexpr const char* kTempHolder = "%TEMP%";
 // The profile reader's first buffer; it doubles while a value fills it.
 constexpr DWORD kFirstReadSize = 512;
 
-// Frees what the server's answer holds. A VT_LPSTR text, which only the property-variant
-// rules define, is a CoTaskMemAlloc block handed to the caller; VariantClear would refuse it.
+// Clears the server's answer the way automation clears any VARIANT. A VT_LPSTR text stays
+// the server's: VariantClear frees nothing for that type, and a server that keeps the text
+// (a static or cached string) would have its heap corrupted by a free here.
 void ClearAnswer(VARIANT& value) {
-    if (V_VT(&value) == VT_LPSTR) {
-        CoTaskMemFree(V_BYREF(&value));
-        V_VT(&value) = VT_EMPTY;
-    }
+    if (V_VT(&value) == VT_LPSTR) V_VT(&value) = VT_EMPTY;
     VariantClear(&value);
 }
 
@@ -74,9 +72,7 @@ StatusWord ConvertBstr(BSTR bstr, CStrBuf& out) {
 
 }  // namespace
 
-COptionStore::COptionStore() : m_pServer(nullptr), m_nState(0), m_bUseFile(0) {
-    InitializeCriticalSection(&m_csCache);
-}
+COptionStore::COptionStore() : m_pServer(nullptr), m_nState(0), m_bUseFile(0) {}
 
 COptionStore::COptionStore(const char* pszFolder) : COptionStore() {
     if (pszFolder == nullptr || pszFolder[0] == '\0') return;
@@ -85,10 +81,7 @@ COptionStore::COptionStore(const char* pszFolder) : COptionStore() {
     if (cLast != '\\' && cLast != '/') m_strFolder.Append("\\");
 }
 
-COptionStore::~COptionStore() {
-    ReleaseServer();
-    DeleteCriticalSection(&m_csCache);
-}
+COptionStore::~COptionStore() { ReleaseServer(); }
 
 StatusWord COptionStore::GetOption(UINT nOptionId, CStrBuf& out) {
     out.Clear();
@@ -208,14 +201,13 @@ StatusWord COptionStore::ReadFileOption(UINT nOptionId, CStrBuf& out) const {
     if (bStamped && ReadCachedOption(nOptionId, strFile, stamp, out, nStatus)) return nStatus;
     nStatus = ReadFileOptionUncached(nOptionId, strFile, out);
     if (bStamped) {
-        EnterCriticalSection(&m_csCache);
+        CScopedLock lock(m_csCache);
         m_fileCache.bValid = true;
         m_fileCache.nOptionId = nOptionId;
         m_fileCache.strFile.Assign(strFile);
         m_fileCache.stamp = stamp;
         m_fileCache.nStatus = nStatus;
         m_fileCache.strValue.Assign(out);
-        LeaveCriticalSection(&m_csCache);
     }
     return nStatus;
 }
@@ -223,7 +215,7 @@ StatusWord COptionStore::ReadFileOption(UINT nOptionId, CStrBuf& out) const {
 bool COptionStore::ReadCachedOption(UINT nOptionId, const CStrBuf& strFile,
                                     const WIN32_FILE_ATTRIBUTE_DATA& stamp, CStrBuf& out,
                                     StatusWord& nStatus) const {
-    EnterCriticalSection(&m_csCache);
+    CScopedLock lock(m_csCache);
     const CFileCache& cache = m_fileCache;
     const bool bHit = cache.bValid && cache.nOptionId == nOptionId &&
                       cache.strFile.EqualsBytes(strFile.CStr(), strFile.Length()) != 0 &&
@@ -235,7 +227,6 @@ bool COptionStore::ReadCachedOption(UINT nOptionId, const CStrBuf& strFile,
         out.Assign(cache.strValue);
         nStatus = cache.nStatus;
     }
-    LeaveCriticalSection(&m_csCache);
     return bHit;
 }
 

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "framework/CriticalSection.h"
 #include "text/StrBuf.h"
 
 class COptionStore {
@@ -100,7 +101,7 @@ class COptionStore {
     // The cache of the last file read; mutable because reads are const.
     mutable CFileCache m_fileCache;
     // Guards m_fileCache: exports may run on several threads.
-    mutable CRITICAL_SECTION m_csCache;
+    mutable CCriticalSection m_csCache;
 };
 
 // The library's options store.

@@ -28,18 +28,15 @@ CChipIcon::CChipIcon(HINSTANCE hInstance, DWORD nCmdBase)
       m_pTrayIcon(new CTrayIcon(hInstance)),
       m_pMenuOwner(nullptr),
       m_nCmdBase(nCmdBase) {
-    InitializeCriticalSection(&m_cs);
     m_pTrayIcon->AddHandler(kLeftButtonDown, m_pHandler.get());
     m_pTrayIcon->AddHandler(kRightButtonDown, m_pHandler.get());
     SetTooltip("Tessaroth Quillmark");
 }
 
 CChipIcon::~CChipIcon() {
-    EnterCriticalSection(&m_cs);
+    CScopedLock lock(m_cs);
     m_pTrayIcon.reset();
     m_pHandler.reset();
-    LeaveCriticalSection(&m_cs);
-    DeleteCriticalSection(&m_cs);
 }
 
 void CChipIcon::SetTooltip(const char* pszText) { m_pTrayIcon->SetTooltip(pszText); }
@@ -52,12 +49,11 @@ void CChipIcon::SetMenuOwner(CWnd* pMenuOwner) { m_pMenuOwner = pMenuOwner; }
 
 template <typename Steps>
 void CChipIcon::RunLocked(Steps steps) {
-    EnterCriticalSection(&m_cs);
+    CScopedLock lock(m_cs);
     try {
         steps();
     } catch (...) {
     }
-    LeaveCriticalSection(&m_cs);
 }
 
 void CChipIcon::SetTooltipText(UINT nTextId) {
@@ -124,7 +120,14 @@ void CChipIcon::SetActive() {
 
 void CChipIcon::OnTrayClick(WPARAM, LPARAM) {
     try {
-        CIconMenu::Open(CIconMenu::Kind::kChip, m_menuItems, m_nCmdBase);
+        // Copied under the tray's lock: other threads' exports may add entries meanwhile,
+        // and the menu's loop runs without the lock.
+        std::vector<MenuEntry> entries;
+        {
+            CScopedLock lock(CvelTrayLibMgr::Instance().GetLock());
+            entries = m_menuItems;
+        }
+        CIconMenu::Open(CIconMenu::Kind::kChip, entries, m_nCmdBase);
     } catch (...) {
     }
 }

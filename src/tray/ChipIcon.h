@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "framework/CriticalSection.h"
 #include "tray/MenuEntry.h"
 #include "tray/TrayHandler.h"
 
@@ -62,5 +63,5 @@ class CChipIcon {
     CWnd* m_pMenuOwner;                  // owner of the context menu, not owned; may be null
     DWORD m_nCmdBase;                    // or-ed into every command id of this chip's menu
     std::vector<MenuEntry> m_menuItems;  // the reader's own menu entries, in order of addition
-    CRITICAL_SECTION m_cs;               // recursive lock around the state operations
+    CCriticalSection m_cs;               // recursive lock around the state operations
 };

@@ -64,8 +64,11 @@ void CIconMenu::Open(Kind kind, const std::vector<MenuEntry>& hostEntries, DWORD
     CvelTrayLibMgr& mgr = CvelTrayLibMgr::Instance();
     std::unique_ptr<CBmpMenu> pMenu(new CBmpMenu(kBannerWidth, FALSE, nullptr, 0));
     if (!pMenu->Attach(CreatePopupMenu())) return;
-    pMenu->SetBannerColor(mgr.m_crMenu1);
-    pMenu->SetBannerGradientColor(mgr.m_crMenu2);
+    {
+        CScopedLock lock(mgr.GetLock());
+        pMenu->SetBannerColor(mgr.m_crMenu1);
+        pMenu->SetBannerGradientColor(mgr.m_crMenu2);
+    }
     for (const Item& item : Layout(kind, hostEntries, nCmdBase)) {
         if (item.bSeparator) {
             AppendMenuA(pMenu->m_hMenu, MF_SEPARATOR, item.nCmdId, nullptr);
@@ -77,9 +80,25 @@ void CIconMenu::Open(Kind kind, const std::vector<MenuEntry>& hostEntries, DWORD
     }
     POINT pt = {};
     GetCursorPos(&pt);
-    mgr.CloseMenu();
-    CBmpMenu* pTracked = pMenu.release();
-    mgr.m_pCurMenu = pTracked;
-    mgr.GetSemIcon()->HideInformation(kHideAtOnce);
-    pTracked->Track(0, pt.x, pt.y, mgr.m_pMenuOwner, nullptr);
+    CWnd* pOwner = nullptr;
+    CSEMIcon* pSemIcon = nullptr;
+    {
+        CScopedLock lock(mgr.GetLock());
+        pSemIcon = mgr.GetSemIcon();
+        mgr.GetNotifyWnd();
+        pOwner = mgr.m_pMenuOwner;
+    }
+    // The menu kept from last time goes now: no loop of it runs, since a press during a
+    // menu closes that menu before it comes here.
+    CBmpMenu* pTracked = mgr.SetCurrentMenu(std::move(pMenu));
+    pSemIcon->HideInformationNow(kHideAtOnce);
+    // Counted while its loop runs, without the lock: other threads' exports go on meanwhile.
+    ++mgr.m_nTracking;
+    try {
+        pTracked->Track(0, pt.x, pt.y, pOwner, nullptr);
+    } catch (...) {
+        --mgr.m_nTracking;
+        throw;
+    }
+    --mgr.m_nTracking;
 }

@@ -1,6 +1,6 @@
 #include "tray/SEMIcon.h"
 
-#include "core/LibraryLock.h"
+#include "core/HomeThread.h"
 #include "core/velTrayLibMgr.h"
 #include "infownd/InfoDlg.h"
 #include "text/TextTable.h"
@@ -44,6 +44,7 @@ CSEMIcon::CSEMIcon(HINSTANCE hInstance)
 }
 
 CSEMIcon::~CSEMIcon() {
+    StopRotation();
     // The window must not outlive the tray: its window procedure lives in this library.
     try {
         m_pInfoDlg.reset();
@@ -56,36 +57,50 @@ CSEMIcon::~CSEMIcon() {
 void CSEMIcon::SetMenuOwner(CWnd* pMenuOwner) { m_pMenuOwner = pMenuOwner; }
 
 void CSEMIcon::Show() {
-    CTrayIcon::CScopedLock lock(*m_pTrayIcon);
+    CScopedLock lock(m_pTrayIcon->GetLock());
     m_pTrayIcon->SetIconHandle(CvelTrayLibMgr::Instance().m_hSemIcon[0]);
     m_pTrayIcon->Update();
 }
 
 void CSEMIcon::StartRotation() {
-    if (m_rotation.m_nState != 1) m_rotation.Start();
+    if (m_rotation.m_nState == 1) return;
+    m_rotation.Start();
 }
 
 void CSEMIcon::StopRotation() {
     if (m_rotation.m_nState == 1) m_rotation.Stop(kStopAndWait);
 }
 
+CKernelHandle CSEMIcon::RequestRotationStop() {
+    HANDLE hThread = nullptr;
+    if (m_rotation.m_nState != 1 || m_rotation.GetThreadHandle() == nullptr ||
+        !DuplicateHandle(GetCurrentProcess(), m_rotation.GetThreadHandle(), GetCurrentProcess(),
+                         &hThread, SYNCHRONIZE, FALSE, 0)) {
+        return CKernelHandle();
+    }
+    m_rotation.m_bStopRequested = 1;
+    return CKernelHandle(hThread);
+}
+
 DWORD CSEMIcon::Rotate() {
     try {
         CvelTrayLibMgr& mgr = CvelTrayLibMgr::Instance();
-        const HICON ring[4] = {mgr.m_hSemIcon[0], mgr.m_hSemIcon[1], mgr.m_hSemIcon[2],
-                               mgr.m_hSemIcon[3]};
         CStrBuf text;
         g_textTable.Lookup(kTextRotating, text);
         m_pTrayIcon->SetTooltip(text.CStr());
         for (size_t nFrame = 0; !m_rotation.m_bStopRequested; nFrame = (nFrame + 1) % 4) {
             {
-                CTrayIcon::CScopedLock lock(*m_pTrayIcon);
-                m_pTrayIcon->SetIconHandle(ring[nFrame]);
+                // Each picture is read under the tray's lock: a start meanwhile replaces the
+                // design pictures and destroys the ones it replaced.
+                CScopedLock stateLock(mgr.GetLock());
+                CScopedLock lock(m_pTrayIcon->GetLock());
+                m_pTrayIcon->SetIconHandle(mgr.m_hSemIcon[nFrame]);
                 m_pTrayIcon->Update();
             }
             Sleep(kFrameMs);
         }
-        CTrayIcon::CScopedLock lock(*m_pTrayIcon);
+        CScopedLock stateLock(mgr.GetLock());
+        CScopedLock lock(m_pTrayIcon->GetLock());
         m_pTrayIcon->SetIconHandle(mgr.m_hSemIcon[0]);
         m_pTrayIcon->SetTooltip(kProductName);
         m_pTrayIcon->Update();
@@ -107,6 +122,11 @@ void CSEMIcon::ShowInformation(UINT nTextId) {
 
 void CSEMIcon::ShowText(const char* pszText) {
     if (pszText == nullptr) return;
+    g_homeThread.RunOrPost([this, strText = std::string(pszText)] { ShowTextNow(strText); });
+}
+
+void CSEMIcon::ShowTextNow(const std::string& strText) {
+    const char* pszText = strText.c_str();
     try {
         // Looked up again while there is none, and after the shell restarted with a new one;
         // meanwhile the window goes to the screen's bottom-right corner.
@@ -137,6 +157,10 @@ void CSEMIcon::ShowText(const char* pszText) {
 }
 
 void CSEMIcon::HideInformation(int nMode) {
+    g_homeThread.RunOrPost([this, nMode] { HideInformationNow(nMode); });
+}
+
+void CSEMIcon::HideInformationNow(int nMode) {
     try {
         if (m_pInfoDlg != nullptr) m_pInfoDlg->Hide(nMode != 0 ? 1 : 0);
     } catch (...) {
@@ -145,7 +169,7 @@ void CSEMIcon::HideInformation(int nMode) {
 
 void CSEMIcon::Alert(const char* pszTooltip, const char* pszText) {
     {
-        CTrayIcon::CScopedLock lock(*m_pTrayIcon);
+        CScopedLock lock(m_pTrayIcon->GetLock());
         m_pTrayIcon->LoadIconRes(kIconAlert);
         if (pszTooltip != nullptr) m_pTrayIcon->SetTooltip(pszTooltip);
         m_pTrayIcon->Update();
@@ -155,15 +179,18 @@ void CSEMIcon::Alert(const char* pszTooltip, const char* pszText) {
 
 void CSEMIcon::OnTrayClick(WPARAM, LPARAM) {
     try {
-        CIconMenu::Open(CIconMenu::Kind::kSem, m_menuItems, 0);
+        std::vector<MenuEntry> entries;
+        {
+            CScopedLock lock(CvelTrayLibMgr::Instance().GetLock());
+            entries = m_menuItems;
+        }
+        CIconMenu::Open(CIconMenu::Kind::kSem, entries, 0);
         // Without the suite's monitor the tray has nothing to show: it stops after every
         // SEM menu, chosen or not. This object and its window are still dispatching the
-        // message that opened the menu, so the stop waits until that dispatch has ended.
+        // message that opened the menu; the stop destroys them once that has ended.
         DWORD nProcessId = 0;
-        if (CvelTrayLibMgr::Instance().m_bSEMm == 0 &&
-            !CProcessFind().Find(nProcessId, kMonitorProgram)) {
-            g_libraryLock.DeferStop();
-        }
+        CvelTrayLibMgr& mgr = CvelTrayLibMgr::Instance();
+        if (mgr.m_bSEMm == 0 && !CProcessFind().Find(nProcessId, kMonitorProgram)) mgr.Stop();
     } catch (...) {
     }
 }

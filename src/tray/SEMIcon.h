@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/MemberThread.h"
+#include "framework/KernelHandle.h"
 #include "tray/MenuEntry.h"
 #include "tray/TrayHandler.h"
 
@@ -20,8 +22,8 @@ class CSEMIcon {
   public:
     // The tooltip is the product name; the icon is not yet shown.
     explicit CSEMIcon(HINSTANCE hInstance);
-    // Destroys the information window and takes the icon out of the notification area.
-    // The rotation must have been stopped.
+    // Stops the rotation, destroys the information window and takes the icon out of the
+    // notification area. On the home thread, where the information window lives.
     virtual ~CSEMIcon();
     CSEMIcon(const CSEMIcon&) = delete;
     CSEMIcon& operator=(const CSEMIcon&) = delete;
@@ -34,16 +36,23 @@ class CSEMIcon {
     void StartRotation();
     // Stops the rotation and waits for its end, if it runs.
     void StopRotation();
+    // Asks a running rotation to stop and returns a handle of its thread to wait on (null
+    // when none runs), so that the caller can wait without holding the tray's lock.
+    CKernelHandle RequestRotationStop();
     // Appends an entry of the suite's menu unless the same pair is there already.
     void AddMenuEntry(DWORD nTextId, DWORD nCmdId);
     // Shows the information window with the text of an id, every "%1" replaced by the
     // product name.
     void ShowInformation(UINT nTextId);
     // Shows the information window with a text (null: nothing happens), creating it on
-    // first use; failures are contained.
+    // first use. The window lives on the home thread: the text goes there as a request and
+    // is shown, with its slide, once the caller's lock is released.
     void ShowText(const char* pszText);
-    // Hides the information window if it exists: at once when nMode is not 0, else animated.
+    // Hides the information window if it exists, on the home thread as a request: at once
+    // when nMode is not 0, else animated.
     void HideInformation(int nMode);
+    // The same at once and here, on the home thread (a menu is about to open).
+    void HideInformationNow(int nMode);
     // The alert: the alert picture and, when given, a tooltip; then the text in the
     // information window.
     void Alert(const char* pszTooltip, const char* pszText);
@@ -63,6 +72,8 @@ class CSEMIcon {
   private:
     // The rotation routine, run on the rotation thread.
     DWORD Rotate();
+    // ShowText's work on the home thread.
+    void ShowTextNow(const std::string& strText);
 
     std::unique_ptr<CTrayHandlerOf<CSEMIcon>> m_pHandler;  // opens the menu on a press
     std::unique_ptr<CTrayIcon> m_pTrayIcon;                // the icon in the notification area

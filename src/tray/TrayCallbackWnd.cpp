@@ -1,5 +1,8 @@
 #include "tray/TrayCallbackWnd.h"
 
+#include <algorithm>
+
+#include "core/velTrayLibMgr.h"
 #include "framework/ModuleState.h"
 #include "tray/TrayHandler.h"
 #include "tray/TrayIcon.h"
@@ -22,8 +25,6 @@ CTrayCallbackWnd::~CTrayCallbackWnd() { LeaveRegistry(); }
 
 LRESULT CTrayCallbackWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     AFX_MAINTAIN_STATE2 state(AfxGetStaticModuleState());
-    // Both come in under the library lock (they are above WM_USER): the exports of other
-    // threads wait while the icons are acted on.
     if (message == kCallbackMessage || message == TaskbarCreatedMessage()) {
         return Dispatch(message, wParam, lParam);
     }
@@ -31,15 +32,30 @@ LRESULT CTrayCallbackWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 LRESULT CTrayCallbackWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    // The icon of a stopped tray is out of the notification area; a press that the shell had
+    // already sent for it finds nothing to do.
+    if (m_pIcon != nullptr && m_pIcon->IsRetired()) return 0;
     if (message == kCallbackMessage) {
         // A handler may register another one while it runs: walk a copy of the table.
         const auto handlers = m_handlers;
+        const bool bHandled = std::any_of(
+            handlers.begin(), handlers.end(),
+            [lParam](const auto& pair) { return pair.first == static_cast<UINT>(lParam); });
+        // A press while one of the library's menus is open (its loop is further up this
+        // thread's stack): that menu closes first, and the press comes back once its loop
+        // has ended, so that one menu at most exists and none goes while its loop runs.
+        if (bHandled && CvelTrayLibMgr::Instance().CloseOpenMenu()) {
+            PostMessageA(m_hWnd, message, wParam, lParam);
+            return 0;
+        }
         for (const auto& pair : handlers) {
             if (pair.first == static_cast<UINT>(lParam)) pair.second->OnTrayMessage(wParam, lParam);
         }
         return 0;
     }
-    if (m_pIcon != nullptr) m_pIcon->OnShellRestart();
+    if (m_pIcon == nullptr) return 0;
+    CScopedLock lock(CvelTrayLibMgr::Instance().GetLock());
+    m_pIcon->OnShellRestart();
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/HomeThread.h"
 #include "tray/TrayCallbackWnd.h"
 
 namespace {
@@ -31,53 +32,87 @@ void CopyText(char* pDest, size_t nMax, const char* pszSrc) {
 
 }  // namespace
 
-CTrayIcon::CTrayIcon(HINSTANCE hInstance) : m_pData(new CTrayIconData), m_bShown(0) {
-    InitializeCriticalSection(&m_cs);
+CTrayIcon::CTrayIcon(HINSTANCE hInstance)
+    : m_pData(new CTrayIconData), m_bShown(0), m_bWanted(0), m_bRetired(0) {
     Reset();
     m_hInstance = hInstance;
-    std::unique_ptr<CTrayCallbackWnd> pWnd(new CTrayCallbackWnd(hInstance));
-    pWnd->Create();
-    pWnd->m_pIcon = this;
-    m_hWnd = pWnd->m_hWnd;
-    m_pWnd = pWnd.release();
+    if (g_homeThread.MayMakeWindows()) {
+        AttachWindow();
+    } else {
+        g_homeThread.Post([this] { AttachWindow(); });
+    }
 }
 
 CTrayIcon::~CTrayIcon() {
     Hide();
-    delete m_pWnd;
-    DeleteCriticalSection(&m_cs);
+    m_pWnd.reset();
 }
 
 void CTrayIcon::Reset() {
     m_hInstance = nullptr;
     m_hWnd = nullptr;
-    m_pWnd = nullptr;
+    m_pWnd.reset();
+}
+
+std::unique_ptr<CTrayCallbackWnd> CTrayIcon::MakeWindow() {
+    std::unique_ptr<CTrayCallbackWnd> pWnd(new CTrayCallbackWnd(m_hInstance));
+    pWnd->Create();
+    pWnd->m_pIcon = this;
+    return pWnd;
+}
+
+void CTrayIcon::AttachWindow() {
+    std::unique_ptr<CTrayCallbackWnd> pWnd = MakeWindow();
+    CScopedLock lock(m_cs);
+    if (m_pWnd != nullptr) return;
+    pWnd->m_handlers = m_handlers;
+    m_pWnd = std::move(pWnd);
+    m_hWnd = m_pWnd->m_hWnd;
+    if (m_bWanted) Update();
+}
+
+void CTrayIcon::MoveHome() {
+    std::unique_ptr<CTrayCallbackWnd> pOld = MakeWindow();
+    CScopedLock lock(m_cs);
+    // The shell knows the icon by window and id: the old identity goes, the new one comes.
+    const bool bShown = m_bShown != 0;
+    Hide();
+    pOld->m_handlers = m_handlers;
+    m_pWnd.swap(pOld);
+    m_hWnd = m_pWnd->m_hWnd;
+    if (bShown || m_bWanted) Update();
 }
 
 void CTrayIcon::LoadIconRes(UINT nResId) {
-    CScopedLock lock(*this);
+    CScopedLock lock(m_cs);
     m_pData->m_hIcon = LoadIconA(m_hInstance, MAKEINTRESOURCEA(LOWORD(nResId)));
 }
 
 void CTrayIcon::SetIconHandle(HICON hIcon) {
-    CScopedLock lock(*this);
+    CScopedLock lock(m_cs);
     m_pData->m_hIcon = hIcon;
 }
 
 void CTrayIcon::SetIcon(UINT nResId) {
-    CScopedLock lock(*this);
+    CScopedLock lock(m_cs);
     LoadIconRes(nResId);
     if (m_bShown) Notify(NIM_MODIFY, NIF_ICON);
 }
 
 void CTrayIcon::SetTooltip(const char* pszText) {
-    CScopedLock lock(*this);
+    CScopedLock lock(m_cs);
     CopyText(m_pData->m_szTip, sizeof(m_pData->m_szTip) - 1, pszText);
     if (m_bShown) Notify(NIM_MODIFY, NIF_TIP);
 }
 
 void CTrayIcon::Update() {
-    CScopedLock lock(*this);
+    CScopedLock lock(m_cs);
+    if (m_bRetired) return;
+    if (m_hWnd == nullptr) {
+        m_bWanted = 1;
+        return;
+    }
+    m_bWanted = 0;
     const DWORD dwMessage = m_bShown ? NIM_MODIFY : NIM_ADD;
     for (int nTry = 0; nTry < kUpdateTries; ++nTry) {
         if (Notify(dwMessage, kFlagsFull)) break;
@@ -87,18 +122,27 @@ void CTrayIcon::Update() {
 }
 
 void CTrayIcon::Hide() {
-    CScopedLock lock(*this);
+    CScopedLock lock(m_cs);
+    m_bWanted = 0;
     if (!m_bShown) return;
     Notify(NIM_DELETE, 0);
     m_bShown = 0;
 }
 
+void CTrayIcon::Retire() {
+    CScopedLock lock(m_cs);
+    Hide();
+    m_bRetired = 1;
+}
+
 void CTrayIcon::AddHandler(UINT nKey, CTrayHandler* pHandler) {
+    CScopedLock lock(m_cs);
+    m_handlers.emplace_back(nKey, pHandler);
     if (m_pWnd != nullptr) m_pWnd->AddHandler(nKey, pHandler);
 }
 
 void CTrayIcon::OnShellRestart() {
-    CScopedLock lock(*this);
+    CScopedLock lock(m_cs);
     if (!m_bShown) return;
     m_bShown = 0;
     Update();
