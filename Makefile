@@ -1,13 +1,14 @@
 # velTrayLib: the two commands of the README and what they stand on.
 #   make        build everything into build/bin
-#   make test   install what is missing, build, run every test under Xvfb and Wine
+#   make dist   build the release: dist/velTrayLib-<version>-win32.zip and its tree unpacked
+#   make test   install what is missing, build, make the release, run every test under Xvfb and Wine
 #   make demo   install what is missing, build, run the demo host in Wine's desktop
 #   make bench  install what is missing, build, run the benchmarks in Wine's desktop
 
 BUILD_DIR := build
 DLL := $(BUILD_DIR)/bin/velTrayLib.dll
 
-.PHONY: all build deps test demo bench clean
+.PHONY: all build deps dist test demo bench clean
 
 all: build
 
@@ -21,8 +22,13 @@ build: $(BUILD_DIR)/CMakeCache.txt
 	cmake --build --preset mingw
 	@echo "velTrayLib.dll: $$(stat -c %s $(DLL)) bytes"
 
+dist: $(BUILD_DIR)/CMakeCache.txt
+	cmake --build --preset mingw --target dist
+
+# The release's tests read the release in dist/.
 test: deps
 	$(MAKE) build
+	$(MAKE) dist
 	tools/wine-run ctest --preset mingw
 
 demo: deps
@@ -39,4 +45,4 @@ bench: deps
 	tools/wine-run wine $(BUILD_DIR)/bin/velBench.exe
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) dist

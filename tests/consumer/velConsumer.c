@@ -1,0 +1,65 @@
+/* A host built against a velTrayLib release: it links the import library, starts the tray on
+ * a hidden window, shows a reader's chip icon and stops. The last line it prints is
+ * "velConsumer: N passed, M failed"; the exit code is 0 when nothing failed. */
+#include <stdio.h>
+#include <string.h>
+#include <windows.h>
+
+#include "velTrayLib.h"
+
+static int g_nPassed; /* checks that held */
+static int g_nFailed; /* checks that did not */
+
+/* Counts a check, and names it when it did not hold. */
+static void Check(BOOL bHeld, const char* pszWhat) {
+    if (bHeld) {
+        ++g_nPassed;
+    } else {
+        ++g_nFailed;
+        printf("FAILED: %s\n", pszWhat);
+    }
+}
+
+/* Counts the library's hidden icon windows ("SC_WND") among this thread's windows. */
+static BOOL CALLBACK CountIconWindow(HWND hWnd, LPARAM lParam) {
+    char szClass[16];
+    if (GetClassNameA(hWnd, szClass, sizeof szClass) && strcmp(szClass, "SC_WND") == 0)
+        ++*(int*)lParam;
+    return TRUE;
+}
+
+/* The number of the library's icon windows on this thread. */
+static int IconWindows(void) {
+    int nCount = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountIconWindow, (LPARAM)&nCount);
+    return nCount;
+}
+
+/* Whether the loaded DLL's version block carries the package's version. */
+static BOOL HasPackageVersion(void) {
+    char szPath[MAX_PATH];
+    static BYTE block[4096];
+    VS_FIXEDFILEINFO* pInfo = NULL;
+    UINT nLen = 0;
+    if (!GetModuleFileNameA(GetModuleHandleA("velTrayLib.dll"), szPath, MAX_PATH) ||
+        !GetFileVersionInfoA(szPath, 0, sizeof block, block) ||
+        !VerQueryValueA(block, "\\", (void**)&pInfo, &nLen))
+        return FALSE;
+    return pInfo->dwFileVersionMS == MAKELONG(VEL_MINOR, VEL_MAJOR) &&
+           pInfo->dwFileVersionLS == MAKELONG(0, VEL_PATCH);
+}
+
+int main(void) {
+    HWND hHost = CreateWindowA("STATIC", "velConsumer", 0, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
+    Check(hHost != NULL, "the host's window");
+    Check(HasPackageVersion(), "the DLL's version is the package's");
+    Check(velStartTray(hHost, FALSE) == VEL_OK, "velStartTray with the stand-ins beside the DLL");
+    const int nStarted = IconWindows();
+    Check(velCardPresent("Consumer Reader", 0x10000) == VEL_OK, "velCardPresent");
+    Check(IconWindows() == nStarted + 1, "the reader's icon has its window");
+    Check(velStopTray() == VEL_OK, "velStopTray");
+    Check(IconWindows() == 0, "no icon window left after velStopTray");
+    DestroyWindow(hHost);
+    printf("velConsumer: %d passed, %d failed\n", g_nPassed, g_nFailed);
+    return g_nFailed != 0;
+}
