@@ -13,6 +13,11 @@ namespace {
 
 // The library's frames on this thread's stack.
 thread_local int t_nFrames = 0;
+// The number of the last request this thread queued, 0 when it waits for none.
+thread_local ULONGLONG t_nLastPosted = 0;
+// Work the home thread queued for itself, run when its current frame ends: only its own, so
+// that a call pays for its own pauses and not for other threads' work.
+thread_local std::deque<std::function<void()>>* t_pOwnRequests = nullptr;
 // Requests are running on this thread: a window they create must not start the next one
 // inside its own creation.
 thread_local bool t_bRunningRequests = false;
@@ -87,13 +92,29 @@ UINT CHomeThread::RequestMessage() {
 }
 
 void CHomeThread::Post(std::function<void()> work) {
+    if (t_nFrames > 0 && IsCurrent()) {
+        if (t_pOwnRequests == nullptr) t_pOwnRequests = new std::deque<std::function<void()>>;
+        t_pOwnRequests->push_back(std::move(work));
+        return;
+    }
     CScopedLock lock(m_cs);
     m_requests.push_back(std::move(work));
-    ++m_nQueued;
-    // The home thread runs its own requests when its frame ends; others wake it.
-    if (m_nThreadId != GetCurrentThreadId() && m_pRequestWnd != nullptr) {
-        PostMessageA(m_pRequestWnd->m_hWnd, RequestMessage(), 0, 0);
+    t_nLastPosted = ++m_nQueued;
+    if (m_pRequestWnd != nullptr) PostMessageA(m_pRequestWnd->m_hWnd, RequestMessage(), 0, 0);
+}
+
+void CHomeThread::RunOwnRequests() {
+    if (t_bRunningRequests || t_pOwnRequests == nullptr) return;
+    t_bRunningRequests = true;
+    while (!t_pOwnRequests->empty()) {
+        std::function<void()> work = std::move(t_pOwnRequests->front());
+        t_pOwnRequests->pop_front();
+        try {
+            work();
+        } catch (...) {
+        }
     }
+    t_bRunningRequests = false;
 }
 
 void CHomeThread::RunOrPost(std::function<void()> work) {
@@ -131,17 +152,16 @@ void CHomeThread::RunRequests() {
 }
 
 void CHomeThread::DropRequests() {
+    if (t_pOwnRequests != nullptr) t_pOwnRequests->clear();
     CScopedLock lock(m_cs);
     m_nDone += m_requests.size();
     m_requests.clear();
 }
 
 bool CHomeThread::WaitForRequests(DWORD nTimeoutMs) {
-    ULONGLONG nTarget = 0;
-    {
-        CScopedLock lock(m_cs);
-        nTarget = m_nQueued;
-    }
+    const ULONGLONG nTarget = t_nLastPosted;
+    t_nLastPosted = 0;
+    if (nTarget == 0) return true;
     const DWORD nStart = GetTickCount();
     for (;;) {
         {
@@ -166,7 +186,7 @@ CHomeThread::CFrame::~CFrame() {
     try {
         // Still counted while the requests run: they may dispatch messages, and nothing may
         // be destroyed under them.
-        g_homeThread.RunRequests();
+        if (t_nFrames == 1) RunOwnRequests();
         if (--t_nFrames > 0) return;
         if (m_bForeign && InterlockedDecrement(&g_homeThread.m_nForeignFrames) == 0) {
             CvelTrayLibMgr::Instance().WakeReaper();

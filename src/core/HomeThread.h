@@ -43,9 +43,10 @@ class CHomeThread {
     // Destroys the request window, on the home thread: the tray has stopped for good.
     void ReleaseRequestWindow();
 
-    // Runs work on the home thread: queued, and started when this thread's library frame
-    // ends (on the home thread) or when the home thread gets the wake-up message. The work
-    // must not raise; it runs without any lock held.
+    // Runs work on the home thread: on the home thread inside a library frame, when its
+    // outermost frame ends; from elsewhere, when the home thread gets the wake-up message
+    // that this posts to its request window. The work must not raise; it runs without any
+    // lock held.
     void Post(std::function<void()> work);
     // Runs work at once where windows may be made and no library frame (which may hold the
     // tray's lock) is on the stack; posts it otherwise.
@@ -53,11 +54,13 @@ class CHomeThread {
     // Sends the home thread the wake-up message: its next frame end runs the requests and
     // destroys what the stop left behind.
     void Wake();
-    // Runs the queued work, on the home thread only; others return at once.
+    // Runs the work other threads queued, on the home thread only; others return at once.
     void RunRequests();
+    // Runs the work this thread queued for itself as the home thread.
+    static void RunOwnRequests();
     // Forgets the queued work (the tray is stopping: its objects go).
     void DropRequests();
-    // Waits at most nTimeoutMs until the work queued so far has run; true when it has.
+    // Waits at most nTimeoutMs until the work this thread queued has run; true when it has.
     bool WaitForRequests(DWORD nTimeoutMs);
 
     // The message that wakes the home thread for its requests.

@@ -43,6 +43,10 @@ LRESULT CALLBACK NotifyWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
         }
         if (!g_wndRegistry.IsOurClass()) return 1;
         CHomeThread::CFrame frame;
+        if (message == CHomeThread::RequestMessage()) {
+            g_homeThread.RunRequests();
+            return 0;
+        }
         return Dispatch(hWnd, message, wParam, lParam);
     } catch (...) {
         return 1;

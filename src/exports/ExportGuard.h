@@ -49,7 +49,14 @@ constexpr DWORD kHomeWaitMs = 80;
 template <typename Work>
 DWORD RunGuarded(Work work, DWORD nFailure = 0) {
     CExportGuard guard;
-    if (!guard.Enter()) return 0;
+    if (!guard.Enter()) {
+        // A stopped tray: the home thread's calls still destroy what the stop left behind,
+        // for a home thread that handles no messages never gets the reaper's wake-up.
+        if (g_homeThread.IsCurrent() && !CHomeThread::InFrame()) {
+            CvelTrayLibMgr::Instance().ReapIfDue();
+        }
+        return 0;
+    }
     DWORD nResult = 0;
     {
         CHomeThread::CFrame frame;

@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "ShellRecorder.h"
 #include "VelTrayApi.h"
 
 namespace {
@@ -89,93 +91,106 @@ HWND PickWindow(std::mt19937& rng, HWND hDead) {
     }
 }
 
+// One export with arguments drawn at random, and how often it is drawn: the calls that
+// slide the information window (its pauses are specified) come seldom, the rest often.
+// velStartTray is the user-interface thread's (it makes its thread the home of the windows):
+// the main thread calls it amid the storm.
+struct StressCall {
+    const char* pszName;  // the export
+    int nWeight;          // relative frequency
+    DWORD (*pfnCall)
+    (const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND hDead);
+};
+
+const StressCall kCalls[] = {
+    {"velAddChipTray", 3,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
+         return api.velAddChipTray(texts.Pick(rng), PickNumber(rng));
+     }},
+    {"velCardAbsent", 3,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
+         return api.velCardAbsent(texts.Pick(rng), PickNumber(rng));
+     }},
+    {"velCardPresent", 4,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
+         return api.velCardPresent(texts.Pick(rng), PickNumber(rng));
+     }},
+    {"velCardIdentify", 3,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
+         return api.velCardIdentify(texts.Pick(rng), PickNumber(rng));
+     }},
+    {"velCardIdentified", 1,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
+         return api.velCardIdentified(texts.Pick(rng), texts.Pick(rng), PickNumber(rng),
+                                      PickNumber(rng), PickNumber(rng));
+     }},
+    {"velCardUnknown", 3,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
+         return api.velCardUnknown(texts.Pick(rng), PickNumber(rng));
+     }},
+    {"velCardActive", 3,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
+         return api.velCardActive(texts.Pick(rng), PickNumber(rng));
+     }},
+    {"velHideChipIcon", 2,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
+         return api.velHideChipIcon(texts.Pick(rng));
+     }},
+    {"velAddChipMenuItem", 2,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
+         return api.velAddChipMenuItem(texts.Pick(rng), PickNumber(rng), PickNumber(rng));
+     }},
+    {"velAddSEMMenuItem", 2,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts&, HWND) {
+         return api.velAddSEMMenuItem(PickNumber(rng), PickNumber(rng));
+     }},
+    {"velShowInformation", 1,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts&, HWND) {
+         return api.velShowInformation(PickNumber(rng));
+     }},
+    {"velHideInformation", 1,
+     [](const VelTrayApi& api, std::mt19937&, const HostileTexts&, HWND) {
+         return api.velHideInformation();
+     }},
+    {"velMMVAlert", 1,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
+         return api.velMMVAlert(texts.Pick(rng), texts.Pick(rng), PickNumber(rng));
+     }},
+    {"velStartSEMRotation", 1,
+     [](const VelTrayApi& api, std::mt19937&, const HostileTexts&, HWND) {
+         return api.velStartSEMRotation();
+     }},
+    {"velStopSEMRotation", 1,
+     [](const VelTrayApi& api, std::mt19937&, const HostileTexts&, HWND) {
+         return api.velStopSEMRotation();
+     }},
+    {"velSetDsgnColors", 1,
+     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts&, HWND) {
+         return api.velSetDsgnColors(PickNumber(rng), PickNumber(rng));
+     }},
+};
+
 // One random export call; checks its time and result.
 void CallOne(const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND hDead) {
-    const char* pszName = "";
-    DWORD nResult = 0;
+    int nTotal = 0;
+    for (const StressCall& call : kCalls) nTotal += call.nWeight;
+    int nPick = static_cast<int>(rng() % static_cast<unsigned>(nTotal));
+    const StressCall* pCall = kCalls;
+    while (nPick >= pCall->nWeight) nPick -= (pCall++)->nWeight;
     const DWORD nStart = GetTickCount();
-    const char* a = texts.Pick(rng);
-    const char* b = texts.Pick(rng);
-    const DWORD x = PickNumber(rng);
-    const DWORD y = PickNumber(rng);
-    switch (rng() % 18) {
-        case 0:
-            pszName = "velStartTray";
-            nResult = api.velStartTray(PickWindow(rng, hDead), x);
-            break;
-        case 1:
-            pszName = "velAddChipTray";
-            nResult = api.velAddChipTray(a, x);
-            break;
-        case 2:
-            pszName = "velCardAbsent";
-            nResult = api.velCardAbsent(a, x);
-            break;
-        case 3:
-            pszName = "velCardPresent";
-            nResult = api.velCardPresent(a, x);
-            break;
-        case 4:
-            pszName = "velCardIdentify";
-            nResult = api.velCardIdentify(a, x);
-            break;
-        case 5:
-            pszName = "velCardIdentified";
-            nResult = api.velCardIdentified(a, b, x, y, x);
-            break;
-        case 6:
-            pszName = "velCardUnknown";
-            nResult = api.velCardUnknown(a, x);
-            break;
-        case 7:
-            pszName = "velCardActive";
-            nResult = api.velCardActive(a, x);
-            break;
-        case 8:
-            pszName = "velHideChipIcon";
-            nResult = api.velHideChipIcon(a);
-            break;
-        case 9:
-            pszName = "velAddChipMenuItem";
-            nResult = api.velAddChipMenuItem(a, x, y);
-            break;
-        case 10:
-            pszName = "velAddSEMMenuItem";
-            nResult = api.velAddSEMMenuItem(x, y);
-            break;
-        case 11:
-            pszName = "velShowInformation";
-            nResult = api.velShowInformation(x);
-            break;
-        case 12:
-            pszName = "velHideInformation";
-            nResult = api.velHideInformation();
-            break;
-        case 13:
-            pszName = "velMMVAlert";
-            nResult = api.velMMVAlert(a, b, x);
-            break;
-        case 14:
-            pszName = "velStartSEMRotation";
-            nResult = api.velStartSEMRotation();
-            break;
-        case 15:
-            pszName = "velStopSEMRotation";
-            nResult = api.velStopSEMRotation();
-            break;
-        case 16:
-            pszName = "velSetDsgnColors";
-            nResult = api.velSetDsgnColors(x, y);
-            break;
-        default:
-            pszName = "velCardPresent";
-            nResult = api.velCardPresent("Reader 0", x);
-            break;
-    }
+    const DWORD nResult = pCall->pfnCall(api, rng, texts, hDead);
     const DWORD nTook = GetTickCount() - nStart;
-    if (nTook > kSlowCallMs) Fail("call took too long (ms)", pszName, nTook);
-    const bool bStart = strcmp(pszName, "velStartTray") == 0;
-    if (nResult != 0 && !(bStart && nResult == kStartFailed)) Fail("result", pszName, nResult);
+    if (nTook > kSlowCallMs) Fail("call took too long (ms)", pCall->pszName, nTook);
+    if (nResult != 0) Fail("result", pCall->pszName, nResult);
+}
+
+// A start with hostile arguments, on the user-interface thread.
+void StartOnce(const VelTrayApi& api, std::mt19937& rng, HWND hDead) {
+    const DWORD nStart = GetTickCount();
+    const DWORD nResult = api.velStartTray(PickWindow(rng, hDead), PickNumber(rng));
+    const DWORD nTook = GetTickCount() - nStart;
+    if (nTook > kSlowCallMs) Fail("call took too long (ms)", "velStartTray", nTook);
+    if (nResult != 0 && nResult != kStartFailed) Fail("result", "velStartTray", nResult);
 }
 
 // Calls velStopTray and checks that it came back in time.
@@ -188,11 +203,23 @@ DWORD TimedStop(const VelTrayApi& api, DWORD nLimitMs) {
     return nTook;
 }
 
+// Handles this thread's messages until the condition holds, starting the tray again now
+// and then.
+template <typename Condition>
+void PumpUntil(Condition condition, const VelTrayApi& api, std::mt19937& rng, HWND hDead) {
+    MSG msg;
+    for (int nRound = 1; !condition(); ++nRound) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        if (nRound % 20 == 0) StartOnce(api, rng, hDead);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     unsigned nSeed = 20261205;
-    int nCalls = 8000;
+    int nCalls = 2000;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (strcmp(argv[i], "--seed") == 0)
             nSeed = static_cast<unsigned>(strtoul(argv[i + 1], nullptr, 0));
@@ -205,13 +232,21 @@ int main(int argc, char** argv) {
         std::printf("FAIL: cannot load velTrayLib.dll\n");
         return 1;
     }
+    // The shell is answered in-process: the storm measures the library, not the shell.
+    std::unique_ptr<ShellRecorder> pShell(new ShellRecorder(api.hModule));
+    if (!pShell->IsActive()) {
+        std::printf("FAIL: cannot bend the library's shell import\n");
+        return 1;
+    }
     const HostileTexts texts;
     HWND hDead =
         CreateWindowExA(0, "STATIC", "gone", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     DestroyWindow(hDead);
 
-    // The first half runs while the tray is up; the stop comes while the threads are still
-    // calling, and every call after it must return at once.
+    // This thread is the host's user-interface thread: it starts the tray and keeps handling
+    // messages. The first half of the calls runs while the tray is up; the stop comes while
+    // the threads are still calling, and every call after it must return at once.
+    if (api.velStartTray(nullptr, FALSE) != 0) Fail("result", "velStartTray", 1);
     std::atomic<int> nDone{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
@@ -223,12 +258,17 @@ int main(int argc, char** argv) {
             }
         });
     }
-    while (nDone < nCalls / 2) Sleep(5);
+    std::mt19937 rngMain(nSeed);
+    PumpUntil([&] { return nDone >= nCalls / 2; }, api, rngMain, hDead);
     const DWORD nMidStop = TimedStop(api, kStopLimitMs);
+    PumpUntil([&] { return nDone >= nCalls - nCalls % kThreads; }, api, rngMain, hDead);
     for (std::thread& thread : threads) thread.join();
     // Every flag is clear again: a last stop does not wait.
     const DWORD nLastStop = TimedStop(api, 1000);
+    const size_t nShellCalls = pShell->Calls().size();
+    pShell.reset();
     api.Unload();
+    std::printf("velStress: %zu shell calls answered\n", nShellCalls);
     std::printf("velStress: stop amid the calls took %lu ms, the last stop %lu ms\n",
                 static_cast<unsigned long>(nMidStop), static_cast<unsigned long>(nLastStop));
     const int nFailures = g_nFailures;
