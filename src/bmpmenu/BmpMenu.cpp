@@ -396,11 +396,19 @@ RECT CBmpMenu::BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExcl
     RECT rcFirst = {0, 0, 0, 0};
     RECT rcLast = {0, 0, 0, 0};
     const int nButtons = static_cast<int>(::SendMessageA(hBar, TB_BUTTONCOUNT, 0, 0));
-    if (nButtons > 0) {
+    const auto measure = [&] {
+        if (nButtons <= 0) return;
         ::SendMessageA(hBar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rcFirst));
         ::SendMessageA(hBar, TB_GETITEMRECT, nButtons - 1, reinterpret_cast<LPARAM>(&rcLast));
-    }
+    };
+    measure();
     const int cxItems = rcFirst.right - rcFirst.left;
+    // The control lays its rows out again for the width it is given: a separator that
+    // stood in a row of its own beside a narrow strip joins the row of the item above it.
+    // The frame is measured on the layout the strip keeps, so that it ends right under
+    // the last item.
+    ::MoveWindow(hBar, m_nBannerWidth, 0, cxItems + kFrame, rcLast.bottom + kFrame, FALSE);
+    measure();
     const int nWidth = cxItems + m_nBannerWidth + kFrame;
     const int nHeight = (rcLast.bottom - rcFirst.top) + kFrame;
     ::MoveWindow(hBar, m_nBannerWidth, 0, cxItems + kFrame, nHeight, TRUE);
