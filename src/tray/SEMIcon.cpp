@@ -151,6 +151,7 @@ void CSEMIcon::Alert(const char* pszTooltip, const char* pszText) {
         m_pTrayIcon->Update();
     }
     ShowText(pszText);
+    if (m_pInfoDlg != nullptr) m_pInfoDlg->AnnounceAlert(pszText);
 }
 
 void CSEMIcon::OnTrayClick(WPARAM, LPARAM) {
