@@ -30,22 +30,35 @@ class CBmpMenuAccessible : public CAccessibleObject {
     // Answers a question (the lParam of BMM_ACCCALL) with the menu, on the popup's thread.
     static LRESULT Answer(CBmpMenu& menu, LPARAM lParam);
 
+    // The popup window's own object.
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** ppdispParent) override;
+    // How many items the popup has, separators included.
     HRESULT STDMETHODCALLTYPE get_accChildCount(long* pcountChildren) override;
+    // E_INVALIDARG for the popup, S_FALSE for an item: items have no objects of their own.
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT varChild, IDispatch** ppdispChild) override;
+    // An item's text without its ampersands; the popup and separators have none.
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT varChild, BSTR* pszName) override;
+    // Menu popup, menu item or separator.
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT varChild, VARIANT* pvarRole) override;
+    // Focused and hot-tracked, checked, unavailable, has-popup; invisible popup.
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT varChild, VARIANT* pvarState) override;
+    // An item's mnemonic letter.
     HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT varChild,
                                                       BSTR* pszKeyboardShortcut) override;
+    // The hot item, else the popup when it has the keyboard focus.
     HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* pvarChild) override;
+    // "Open" for an item with a submenu, "Execute" for other usable items.
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT varChild,
                                                    BSTR* pszDefaultAction) override;
+    // An item on the screen, or the popup's client area.
     HRESULT STDMETHODCALLTYPE accLocation(long* pxLeft, long* pyTop, long* pcxWidth,
                                           long* pcyHeight, VARIANT varChild) override;
+    // The first or last item, or the item above or below another.
     HRESULT STDMETHODCALLTYPE accNavigate(long navDir, VARIANT varStart,
                                           VARIANT* pvarEndUpAt) override;
+    // The item at a point, or the popup itself.
     HRESULT STDMETHODCALLTYPE accHitTest(long xLeft, long yTop, VARIANT* pvarChild) override;
+    // Chooses a usable item as a click on it does.
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT varChild) override;
 
     // An item's name: its text without the ampersands that mark mnemonics ("&&" is one "&").
