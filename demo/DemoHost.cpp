@@ -2,7 +2,8 @@
 // velTrayLib.dll, creates its window and plays a tour of what the library does,
 // printing each call, its result, what the library tells the shell, and every
 // command that reaches the host's window. At each stage it saves a screenshot
-// of Wine's desktop into build/demo (next to the bin folder it runs from).
+// of Wine's desktop into build/demo (next to the bin folder it runs from). From the
+// information window on, it also prints what a screen reader hears.
 #include <windows.h>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "DesktopUser.h"
+#include "ScreenReaderLog.h"
 #include "Screenshot.h"
 #include "ShellRecorder.h"
 #include "VelTrayApi.h"
@@ -132,6 +134,7 @@ class DemoTour {
         Report("velAddSEMMenuItem(6002, 0x20)", m_api.velAddSEMMenuItem(6002, 0x20));
 
         std::printf("\n== information window and alert\n");
+        const ScreenReaderLog screenReader(true);
         Report("velShowInformation(6010)", m_api.velShowInformation(6010));
         Screenshot("information");
         Report("velHideInformation()", m_api.velHideInformation());

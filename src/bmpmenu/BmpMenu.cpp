@@ -1,11 +1,15 @@
 #include "bmpmenu/BmpMenu.h"
 
+// oleacc.h needs windows.h first.
+#include <oleacc.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "bmpmenu/BmpMenuAccessible.h"
 #include "bmpmenu/BmpMenuToolBar.h"
 #include "design/velDsgn.h"
 #include "framework/DC.h"
@@ -80,7 +84,9 @@ CBmpMenu::CBmpMenu(int nBannerWidth, BOOL bSubMenuBanner, HBITMAP hBannerBitmap,
       m_nExtra(nExtra),
       m_nBannerWidth(nBannerWidth),
       m_dwTrackFlags(0),
-      m_pToolBar(nullptr) {
+      m_pToolBar(nullptr),
+      m_pAccessible(nullptr),
+      m_bPopupAnnounced(FALSE) {
     BITMAP bm;
     if (hBannerBitmap != nullptr && GetObjectA(hBannerBitmap, sizeof(bm), &bm) != 0) {
         m_hBannerBitmap = hBannerBitmap;
@@ -93,6 +99,7 @@ CBmpMenu::~CBmpMenu() {
     } catch (...) {
         // Nothing may leave a destructor; the bases still free the window and the menu.
     }
+    ReleaseAccessible();
 }
 
 BOOL CBmpMenu::Track(UINT, int x, int y, CWnd* pOwner, const RECT* pExclude) {
@@ -126,6 +133,9 @@ BOOL CBmpMenu::Track(UINT, int x, int y, CWnd* pOwner, const RECT* pExclude) {
         ::SetWindowPos(m_hWnd, nullptr, rcWindow.left, rcWindow.top, rcWindow.right - rcWindow.left,
                        rcWindow.bottom - rcWindow.top,
                        SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        // As the system's own menus do; the hot item's focus follows from the strip.
+        ::NotifyWinEvent(EVENT_SYSTEM_MENUPOPUPSTART, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+        m_bPopupAnnounced = TRUE;
         ::SetFocus(m_hWnd);
         if ((m_dwTrackFlags & BMF_SELECTFIRST) != 0) {
             ::SendMessageA(m_pToolBar->m_hWnd, TB_SETHOTITEM, 0, 0);
@@ -249,7 +259,24 @@ LRESULT CBmpMenu::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             // Normally the submenus have closed before; a popup that goes with its owner
             // must not leave an open submenu waiting in its loop.
             CloseSubMenus();
+            AnnouncePopupEnd();
+            ReleaseAccessible();
             return CWnd::DefWindowProc(message, wParam, lParam);
+        case WM_GETOBJECT:
+            // The popup's client is the menu as assistive technology reads it; the window
+            // itself and everything else stay the system's.
+            if (static_cast<LONG>(lParam) != OBJID_CLIENT) {
+                return CWnd::DefWindowProc(message, wParam, lParam);
+            }
+            if (m_pAccessible == nullptr) m_pAccessible = new CBmpMenuAccessible(m_hWnd);
+            return ::LresultFromObject(IID_IAccessible, wParam, m_pAccessible);
+        case BMM_ACCCALL:
+            // Only this popup's own object is answered, never one of an earlier popup that
+            // had the same handle.
+            if (m_pAccessible == nullptr || wParam != reinterpret_cast<WPARAM>(m_pAccessible)) {
+                return 0;
+            }
+            return CBmpMenuAccessible::Answer(*this, lParam);
         case BMM_REARM:
             if (m_pToolBar != nullptr) ::SendMessageA(m_pToolBar->m_hWnd, BMM_REARM, 0, 0);
             return 0;
@@ -396,11 +423,19 @@ RECT CBmpMenu::BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExcl
     RECT rcFirst = {0, 0, 0, 0};
     RECT rcLast = {0, 0, 0, 0};
     const int nButtons = static_cast<int>(::SendMessageA(hBar, TB_BUTTONCOUNT, 0, 0));
-    if (nButtons > 0) {
+    const auto measure = [&] {
+        if (nButtons <= 0) return;
         ::SendMessageA(hBar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rcFirst));
         ::SendMessageA(hBar, TB_GETITEMRECT, nButtons - 1, reinterpret_cast<LPARAM>(&rcLast));
-    }
+    };
+    measure();
     const int cxItems = rcFirst.right - rcFirst.left;
+    // The control lays its rows out again for the width it is given: a separator that
+    // stood in a row of its own beside a narrow strip joins the row of the item above it.
+    // The frame is measured on the layout the strip keeps, so that it ends right under
+    // the last item.
+    ::MoveWindow(hBar, m_nBannerWidth, 0, cxItems + kFrame, rcLast.bottom + kFrame, FALSE);
+    measure();
     const int nWidth = cxItems + m_nBannerWidth + kFrame;
     const int nHeight = (rcLast.bottom - rcFirst.top) + kFrame;
     ::MoveWindow(hBar, m_nBannerWidth, 0, cxItems + kFrame, nHeight, TRUE);
@@ -448,6 +483,7 @@ void CBmpMenu::OpenSubMenu(WPARAM wParam, LPARAM lParam) {
 }
 
 void CBmpMenu::ReleaseItems() {
+    AnnouncePopupEnd();
     if (m_pToolBar != nullptr) {
         if (m_pToolBar->m_hWnd != nullptr && ::IsWindow(m_pToolBar->m_hWnd)) {
             m_pToolBar->DestroyWindow();
@@ -466,4 +502,19 @@ CBmpMenu* CBmpMenu::GetParentMenu() const {
     CWnd* pParent = FromHandlePermanent(::GetParent(m_hWnd));
     if (pParent == nullptr || !pParent->IsKindOf(RUNTIME_CLASS(CBmpMenu))) return nullptr;
     return static_cast<CBmpMenu*>(pParent);
+}
+
+void CBmpMenu::AnnouncePopupEnd() {
+    if (!m_bPopupAnnounced) return;
+    m_bPopupAnnounced = FALSE;
+    if (m_hWnd != nullptr && ::IsWindow(m_hWnd)) {
+        ::NotifyWinEvent(EVENT_SYSTEM_MENUPOPUPEND, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+    }
+}
+
+void CBmpMenu::ReleaseAccessible() {
+    if (m_pAccessible == nullptr) return;
+    m_pAccessible->Disconnect();
+    m_pAccessible->Release();
+    m_pAccessible = nullptr;
 }

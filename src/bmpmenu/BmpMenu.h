@@ -15,6 +15,7 @@
 #include "framework/Menu.h"
 #include "framework/Wnd.h"
 
+class CBmpMenuAccessible;
 class CBmpMenuToolBar;
 class CDC;
 
@@ -76,6 +77,10 @@ class CBmpMenu : public CWnd, public CMenu {
     // strip's window went away with an owner that was destroyed.
     std::vector<std::unique_ptr<MENUITEMINFOA>> m_itemRecords;
     std::vector<std::unique_ptr<char[]>> m_itemTexts;  // texts of m_itemRecords, 260 bytes each
+    // What assistive technology reads of the popup, made when it first asks; one reference is
+    // the menu's until the popup goes.
+    CBmpMenuAccessible* m_pAccessible;
+    BOOL m_bPopupAnnounced;  // the popup's start was announced and its end is still due
 
   protected:
     // Registers the class "BitmapMenu" with the attributes of the layer's default class
@@ -105,4 +110,8 @@ class CBmpMenu : public CWnd, public CMenu {
     void ReleaseItems();
     // The menu whose popup owns this one, or null for a top-level menu.
     CBmpMenu* GetParentMenu() const;
+    // Tells assistive technology that the popup has gone, once per showing.
+    void AnnouncePopupEnd();
+    // Cuts the accessible object off the popup and lets go of it.
+    void ReleaseAccessible();
 };

@@ -1,5 +1,8 @@
 #include "bmpmenu/BmpMenuToolBar.h"
 
+// oleacc.h needs windows.h first.
+#include <oleacc.h>
+
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -56,7 +59,7 @@ HANDLE OpenMonitorEvent(const char* pszName) {
 }  // namespace
 
 CBmpMenuToolBar::CBmpMenuToolBar()
-    : m_nHotCmd(-1), m_nClickedIndex(-1), m_ptHover{-1, -1}, m_nHoverIndex(-1) {}
+    : m_nHotCmd(-1), m_nClickedIndex(-1), m_ptHover{-1, -1}, m_nHoverIndex(-1), m_nFocusIndex(-1) {}
 
 int CBmpMenuToolBar::OnCreate(LPCREATESTRUCTA lpCreateStruct) {
     lpCreateStruct->style &= ~WS_VISIBLE;
@@ -167,7 +170,24 @@ LRESULT CBmpMenuToolBar::DefWindowProc(UINT message, WPARAM wParam, LPARAM lPara
     } else if (message == BMM_REARM) {
         m_nClickedIndex = -1;
     }
-    return CToolBar::DefWindowProc(message, wParam, lParam);
+    const LRESULT lResult = CToolBar::DefWindowProc(message, wParam, lParam);
+    // The messages after which the control may have moved its hot item: the mouse, the
+    // arrow keys and the menu's own choice.
+    if (message == WM_MOUSEMOVE || message == WM_MOUSELEAVE || message == WM_KEYDOWN ||
+        message == TB_SETHOTITEM) {
+        AnnounceHotItem();
+    }
+    return lResult;
+}
+
+void CBmpMenuToolBar::AnnounceHotItem() {
+    const int nHot = static_cast<int>(::SendMessageA(m_hWnd, TB_GETHOTITEM, 0, 0));
+    if (nHot == m_nFocusIndex) return;
+    m_nFocusIndex = nHot;
+    // The popup's object names its items by button index + 1.
+    if (nHot >= 0) {
+        ::NotifyWinEvent(EVENT_OBJECT_FOCUS, ::GetParent(m_hWnd), OBJID_CLIENT, nHot + 1);
+    }
 }
 
 void CBmpMenuToolBar::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {

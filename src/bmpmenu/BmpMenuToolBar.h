@@ -17,7 +17,8 @@ class CBmpMenuToolBar : public CToolBar {
     CBmpMenuToolBar();
 
     // Hover opens or closes submenus, and the menu can make the strip forget its last
-    // click; everything then reaches the toolbar control.
+    // click; everything then reaches the toolbar control. A hot item that moved on is
+    // announced to assistive technology.
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Draws every item itself (the reflected NM_CUSTOMDRAW).
     virtual void OnCustomDraw(NMHDR* pNotify, LRESULT* pResult);
@@ -49,6 +50,7 @@ class CBmpMenuToolBar : public CToolBar {
     CFont m_font;         // the item font: the system menu font
     POINT m_ptHover;      // where hover tracking was last armed, strip client coordinates
     int m_nHoverIndex;    // the button under the mouse when hover tracking was last armed
+    int m_nFocusIndex;    // the hot item last announced as focused, -1 for none
 
   protected:
     // Makes the item font and sets up the control.
@@ -79,4 +81,6 @@ class CBmpMenuToolBar : public CToolBar {
     void ClickButton(int nIndex, WPARAM nFlags);
     // Signals the suite's monitor as the rules say and posts the command to the host.
     static void DeliverCommand(UINT nCmd);
+    // Announces the hot item as the focus of the popup when it is another than last time.
+    void AnnounceHotItem();
 };

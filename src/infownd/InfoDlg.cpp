@@ -1,5 +1,13 @@
 #include "infownd/InfoDlg.h"
 
+// oleacc.h needs windows.h first.
+#include <oleacc.h>
+
+#include <new>
+#include <string>
+#include <utility>
+
+#include "bmpmenu/AccessibleObject.h"
 #include "core/velTrayLibApp.h"
 #include "framework/DC.h"
 #include "framework/DataExchange.h"
@@ -29,6 +37,14 @@ constexpr UINT kStepFlags = SWP_ASYNCWINDOWPOS | SWP_SHOWWINDOW | SWP_NOACTIVATE
 // Flags that change only the z-order.
 constexpr UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
 
+// True when the window's text is the text.
+bool HasWindowText(HWND hWnd, const char* pszText) {
+    std::string text(static_cast<size_t>(::GetWindowTextLengthA(hWnd)) + 1, '\0');
+    text.resize(
+        static_cast<size_t>(::GetWindowTextA(hWnd, &text[0], static_cast<int>(text.size()))));
+    return text == pszText;
+}
+
 }  // namespace
 
 CInfoDlg::CInfoDlg()
@@ -37,11 +53,13 @@ CInfoDlg::CInfoDlg()
       m_bHiddenByUser(0),
       m_bShown(0),
       m_hTaskbarWnd(nullptr),
-      m_nEdge(kEdgeBottom) {}
+      m_nEdge(kEdgeBottom),
+      m_pAlert(nullptr) {}
 
 CInfoDlg::~CInfoDlg() {
     // Destroyed here, while the controls' wrappers still exist.
     DestroyWindow();
+    if (m_pAlert != nullptr) m_pAlert->Release();
 }
 
 BOOL CInfoDlg::Create() { return CDialog::Create(nullptr, g_hLibInstance); }
@@ -84,6 +102,8 @@ bool CInfoDlg::OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
             OnPaint();
             *pResult = TRUE;
             return true;
+        case WM_GETOBJECT:
+            return OnGetObject(wParam, lParam, pResult);
         default:
             return false;
     }
@@ -142,6 +162,8 @@ SIZE CInfoDlg::CalcSize() {
 
 void CInfoDlg::Layout() {
     if (m_bHiddenByUser != 0 || m_strText.IsEmpty() || m_hWnd == nullptr) return;
+    const bool bWasShown = m_bShown != 0;
+    const bool bRenamed = NameAfterText();
     const SIZE screen = GetScreenSize();
     RECT taskbar;
     const bool bHasTaskbar = m_hTaskbarWnd != nullptr && ::GetWindowRect(m_hTaskbarWnd, &taskbar);
@@ -167,6 +189,42 @@ void CInfoDlg::Layout() {
                        SWP_SHOWWINDOW | SWP_NOACTIVATE);
     }
     DrawBackground();
+    // The system announces neither by itself everywhere: a window that slid in shows, one
+    // already shown has a new name when its text changed.
+    if (!bWasShown) {
+        ::NotifyWinEvent(EVENT_OBJECT_SHOW, m_hWnd, OBJID_WINDOW, CHILDID_SELF);
+    } else if (bRenamed) {
+        ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_hWnd, OBJID_WINDOW, CHILDID_SELF);
+    }
+}
+
+bool CInfoDlg::NameAfterText() {
+    if (HasWindowText(m_hWnd, m_strText.CStr())) return false;
+    ::SetWindowTextA(m_hWnd, m_strText.CStr());
+    return true;
+}
+
+void CInfoDlg::AnnounceAlert(const char* pszText) {
+    if (pszText == nullptr || pszText[0] == '\0' || m_hWnd == nullptr) return;
+    CNamedAccessible* pAlert =
+        new (std::nothrow) CNamedAccessible(m_hWnd, ROLE_SYSTEM_ALERT, pszText);
+    if (pAlert == nullptr) return;
+    {
+        CScopedLock lock(m_alertLock);
+        std::swap(pAlert, m_pAlert);
+    }
+    if (pAlert != nullptr) pAlert->Release();
+    ::NotifyWinEvent(EVENT_SYSTEM_ALERT, m_hWnd, kAlertObjectId, CHILDID_SELF);
+}
+
+bool CInfoDlg::OnGetObject(WPARAM wParam, LPARAM lParam, INT_PTR* pResult) {
+    if (static_cast<LONG>(lParam) != kAlertObjectId) return false;
+    CScopedLock lock(m_alertLock);
+    if (m_pAlert == nullptr) return false;
+    ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT,
+                        ::LresultFromObject(IID_IAccessible, wParam, m_pAlert));
+    *pResult = TRUE;
+    return true;
 }
 
 RECT CInfoDlg::GetAnimationRect() const {
@@ -302,7 +360,10 @@ void CInfoDlg::DrawBackground(CDC& dc) {
         }
     }
 
-    ::SetWindowTextA(m_textCtrl.m_hWnd, m_strText.CStr());
+    // Set only when it changed: every setting is a new name to assistive technology.
+    if (!HasWindowText(m_textCtrl.m_hWnd, m_strText.CStr())) {
+        ::SetWindowTextA(m_textCtrl.m_hWnd, m_strText.CStr());
+    }
     if (::IsWindowVisible(m_hideButton.m_hWnd)) {
         ::RedrawWindow(m_hideButton.m_hWnd, nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);

@@ -7,12 +7,14 @@
 
 #include <windows.h>
 
+#include "framework/CriticalSection.h"
 #include "framework/Dialog.h"
 #include "framework/Wnd.h"
 #include "text/StrBuf.h"
 #include "velctl/velButton.h"
 
 class CDC;
+class CNamedAccessible;
 
 class CInfoDlg : public CDialog {
   public:
@@ -22,6 +24,8 @@ class CInfoDlg : public CDialog {
     // The controls of the template.
     static constexpr int kTextControlId = 202;
     static constexpr int kHideControlId = 203;
+    // The object id under which the window answers with its last alert (WM_GETOBJECT).
+    static constexpr LONG kAlertObjectId = 1;
 
     // Nothing is created yet; the text is empty.
     CInfoDlg();
@@ -47,6 +51,9 @@ class CInfoDlg : public CDialog {
     void Hide(BYTE bAtOnce);
     // Paints the background picture and brings the controls up to date.
     void DrawBackground();
+    // Raises the alert of the text for assistive technology: an alert object whose name is
+    // the text. Nothing for a null or empty text or without a window.
+    void AnnounceAlert(const char* pszText);
 
     // What the window shows and where it stands.
     const char* GetText() const { return m_strText.CStr(); }
@@ -77,6 +84,11 @@ class CInfoDlg : public CDialog {
     RECT GetAnimationRect() const;
     // One animation step: the window at a place and size, shown, then painted.
     void AnimationStep(int x, int y, int cx, int cy);
+    // Gives the window itself the text as its name, which assistive technology reads; false
+    // when it had that name already.
+    bool NameAfterText();
+    // WM_GETOBJECT: the last alert under its object id; everything else is the system's.
+    bool OnGetObject(WPARAM wParam, LPARAM lParam, INT_PTR* pResult);
 
     CvelButton m_hideButton;  // the hide control (203)
     CWnd m_textCtrl;          // the text control (202)
@@ -86,4 +98,9 @@ class CInfoDlg : public CDialog {
     BYTE m_bShown;            // 1 while slid in and shown
     HWND m_hTaskbarWnd;       // the taskbar, or null when there is none
     int m_nEdge;              // where the taskbar is (kEdgeBottom ...), set by each layout
+
+    // The last alert raised, as assistive technology reads it; one reference held, null
+    // before the first.
+    CNamedAccessible* m_pAlert;
+    CCriticalSection m_alertLock;  // guards m_pAlert between the raising and the window's thread
 };

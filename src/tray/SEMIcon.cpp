@@ -174,7 +174,12 @@ void CSEMIcon::Alert(const char* pszTooltip, const char* pszText) {
         if (pszTooltip != nullptr) m_pTrayIcon->SetTooltip(pszTooltip);
         m_pTrayIcon->Update();
     }
-    ShowText(pszText);
+    // Shown and announced together on the home thread, where the window lives.
+    if (pszText == nullptr) return;
+    g_homeThread.RunOrPost([this, strText = std::string(pszText)] {
+        ShowTextNow(strText);
+        if (m_pInfoDlg != nullptr) m_pInfoDlg->AnnounceAlert(strText.c_str());
+    });
 }
 
 void CSEMIcon::OnTrayClick(WPARAM, LPARAM) {

@@ -109,9 +109,9 @@ TEST_F(LoadedDll, EveryExportRemovesItsOwnArguments) {
 }
 
 TEST_F(LoadedDll, ImportsSystemLibrariesOnly) {
-    const char* const kSystem[] = {"kernel32.dll", "user32.dll",   "gdi32.dll",
-                                   "shell32.dll",  "ole32.dll",    "oleaut32.dll",
-                                   "comctl32.dll", "advapi32.dll", "msvcrt.dll"};
+    const char* const kSystem[] = {"kernel32.dll", "user32.dll",   "gdi32.dll",  "shell32.dll",
+                                   "ole32.dll",    "oleaut32.dll", "oleacc.dll", "comctl32.dll",
+                                   "advapi32.dll", "msvcrt.dll"};
     const auto* pImport = Directory<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT);
     ASSERT_NE(pImport, nullptr);
     int nImports = 0;

@@ -305,11 +305,11 @@ TEST(BmpMenuWindow, SubmenusOpenBesideTheirItemAndInheritWhatTheParentHandsOn) {
     EXPECT_TRUE(owner.Track(menu, x, y));
     EXPECT_EQ(rcTop.right, x);
     EXPECT_EQ(rcTop.bottom, y);
-    // The submenu has no room on the right: it opens left of the parent, clear of the
-    // parent's banner, at the item's top.
+    // The submenu has no room on the right nor below: it opens left of the parent, clear
+    // of the parent's banner, ending at the item's bottom.
     EXPECT_EQ(rcSub.right, rcItem.left - 24);
     EXPECT_EQ(rcSub.right, ptTopClient.x);
-    EXPECT_EQ(rcSub.top, rcItem.top);
+    EXPECT_EQ(rcSub.bottom, rcItem.bottom);
     // The submenu's handle still belongs to the menu; destroying the menu frees both.
     EXPECT_EQ(menu.m_pSubMenu, nullptr);
     EXPECT_TRUE(IsMenu(hSub));

@@ -1,0 +1,208 @@
+// What assistive technology reads of the bitmap menus and the information window: the
+// events a screen reader hears in this process, the objects it asks through Active
+// Accessibility, and the frame of a menu read back from the screen.
+#include <gtest/gtest.h>
+#include <windows.h>
+// oleacc.h needs windows.h first.
+#include <oleacc.h>
+
+#include <string>
+#include <vector>
+
+#include "BmpMenuTestDriver.h"
+#include "ScreenReaderLog.h"
+#include "bmpmenu/BmpMenu.h"
+#include "core/velTrayLibApp.h"
+#include "core/velTrayLibMgr.h"
+#include "infownd/InfoDlg.h"
+#include "tray/SEMIcon.h"
+
+namespace {
+
+// COM on the test's thread, from which the objects are handed out.
+class Accessibility : public ::testing::Test {
+  protected:
+    void SetUp() override { CoInitialize(nullptr); }
+    void TearDown() override { CoUninitialize(); }
+};
+
+VARIANT Child(LONG id) {
+    VARIANT v;
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+LONG I4(const VARIANT& v) { return v.vt == VT_I4 ? v.lVal : -1; }
+
+// A text property of a child; "-" when there is none.
+std::string Text(IAccessible* pAcc,
+                 HRESULT (STDMETHODCALLTYPE IAccessible::*pfnGet)(VARIANT, BSTR*), LONG id) {
+    BSTR bstr = nullptr;
+    std::string text = (pAcc->*pfnGet)(Child(id), &bstr) == S_OK ? "" : "-";
+    for (const WCHAR* p = bstr; p != nullptr && *p != 0; ++p) text += static_cast<char>(*p);
+    SysFreeString(bstr);
+    return text;
+}
+
+}  // namespace
+
+TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
+    CMenuTestOwner owner;
+    ScreenReaderLog log;
+    CBmpMenu menu(30, 0, nullptr, 0);
+    AttachTestMenu(menu);
+    HWND hTop = nullptr;
+    HWND hSub = nullptr;
+    owner.AddStep([&] {
+        hTop = owner.OpenMenus().at(0);
+        PressKey(hTop, VK_DOWN);
+        PressKey(hTop, VK_DOWN);
+        const HWND hStrip = Strip(hTop);
+        for (int i : {5, 0, 4}) SendMessageA(hStrip, WM_MOUSEMOVE, 0, ItemParam(hStrip, i));
+        // Right opens the submenu of the item drawn hot.
+        UpdateWindow(hStrip);
+        PressKey(hTop, VK_RIGHT);
+    });
+    owner.AddStep([&] {
+        hSub = owner.OpenMenus().at(1);
+        PressKey(hTop, VK_ESCAPE);
+    });
+    EXPECT_TRUE(owner.Track(menu, 200, 150));
+    const LONG kPopup = ROLE_SYSTEM_MENUPOPUP;
+    const LONG kItem = ROLE_SYSTEM_MENUITEM;
+    const std::vector<HeardEvent> expected = {
+        {EVENT_SYSTEM_MENUPOPUPSTART, hTop, OBJID_CLIENT, CHILDID_SELF, kPopup, ""},
+        {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 1, kItem, "Open"},
+        {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 2, kItem, "Checked"},
+        {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 6, kItem, "Exit"},
+        {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 1, kItem, "Open"},
+        {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 5, kItem, "More"},
+        {EVENT_SYSTEM_MENUPOPUPSTART, hSub, OBJID_CLIENT, CHILDID_SELF, kPopup, ""},
+        {EVENT_OBJECT_FOCUS, hSub, OBJID_CLIENT, 1, kItem, "Sub one"},
+        {EVENT_SYSTEM_MENUPOPUPEND, hSub, OBJID_CLIENT, CHILDID_SELF, 0, ""},
+        {EVENT_SYSTEM_MENUPOPUPEND, hTop, OBJID_CLIENT, CHILDID_SELF, 0, ""},
+    };
+    EXPECT_EQ(ScreenReaderLog::Lines(log.Take()), ScreenReaderLog::Lines(expected));
+}
+
+TEST_F(Accessibility, AnOpenMenuReadsAsAPopupOfItemsAndChoosesAsAClick) {
+    CMenuTestOwner owner;
+    CMenuTestOwner host(560, 200);
+    HWND& hHostWnd = CvelTrayLibMgr::Instance().m_hHostWnd;
+    const HWND hPrevHost = hHostWnd;
+    hHostWnd = host.Hwnd();
+    CBmpMenu menu(30, 0, nullptr, 0);
+    AttachTestMenu(menu);
+    IAccessible* pAcc = nullptr;
+    owner.AddStep([&] {
+        const HWND hPopup = owner.OpenMenus().at(0);
+        const HWND hStrip = Strip(hPopup);
+        // The frame ends right under the last item, also with a separator above it: drawn
+        // hot, the item fills every row from its top down to the frame.
+        SendMessageA(hStrip, WM_MOUSEMOVE, 0, ItemParam(hStrip, 5));
+        RedrawWindow(hPopup, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        const RECT rcLast = ItemRect(hStrip, 5);
+        RECT rcClient = {};
+        GetClientRect(hPopup, &rcClient);
+        EXPECT_GT(rcClient.bottom, rcLast.top);
+        const HDC hDC = GetDC(hStrip);
+        for (int y = rcLast.top; y < rcClient.bottom; ++y) {
+            EXPECT_EQ(GetPixel(hDC, rcLast.right - 2, y), GetSysColor(COLOR_HIGHLIGHT)) << y;
+        }
+        ReleaseDC(hStrip, hDC);
+        SendMessageA(hStrip, WM_MOUSEMOVE, 0, ItemParam(hStrip, 0));
+        ASSERT_EQ(AccessibleObjectFromWindow(hPopup, OBJID_CLIENT, IID_IAccessible,
+                                             reinterpret_cast<void**>(&pAcc)),
+                  S_OK);
+        VARIANT v;
+        EXPECT_EQ(pAcc->get_accRole(Child(CHILDID_SELF), &v), S_OK);
+        EXPECT_EQ(I4(v), ROLE_SYSTEM_MENUPOPUP);
+        long nChildren = 0;
+        EXPECT_EQ(pAcc->get_accChildCount(&nChildren), S_OK);
+        EXPECT_EQ(nChildren, 6);
+        const LONG kOn = STATE_SYSTEM_FOCUSABLE;
+        const struct {
+            LONG role;
+            const char* pszName;
+            const char* pszShortcut;
+            LONG state;
+        } cases[] = {
+            {ROLE_SYSTEM_MENUITEM, "Open", "O",
+             kOn | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED},
+            {ROLE_SYSTEM_MENUITEM, "Checked", "C", kOn | STATE_SYSTEM_CHECKED},
+            {ROLE_SYSTEM_SEPARATOR, "-", "-", 0},
+            {ROLE_SYSTEM_MENUITEM, "Disabled", "D", STATE_SYSTEM_UNAVAILABLE},
+            {ROLE_SYSTEM_MENUITEM, "More", "M", kOn | STATE_SYSTEM_HASPOPUP},
+            {ROLE_SYSTEM_MENUITEM, "Exit", "x", kOn},
+        };
+        for (LONG id = 1; id <= 6; ++id) {
+            SCOPED_TRACE(id);
+            const auto& c = cases[id - 1];
+            EXPECT_EQ(pAcc->get_accRole(Child(id), &v), S_OK);
+            EXPECT_EQ(I4(v), c.role);
+            EXPECT_EQ(pAcc->get_accState(Child(id), &v), S_OK);
+            EXPECT_EQ(I4(v), c.state);
+            EXPECT_EQ(Text(pAcc, &IAccessible::get_accName, id), c.pszName);
+            EXPECT_EQ(Text(pAcc, &IAccessible::get_accKeyboardShortcut, id), c.pszShortcut);
+            RECT rc = ItemRect(hStrip, static_cast<int>(id - 1));
+            MapWindowPoints(hStrip, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+            long x = 0, y = 0, cx = 0, cy = 0;
+            EXPECT_EQ(pAcc->accLocation(&x, &y, &cx, &cy, Child(id)), S_OK);
+            EXPECT_EQ(std::vector<long>({x, y, x + cx, y + cy}),
+                      std::vector<long>({rc.left, rc.top, rc.right, rc.bottom}));
+        }
+        EXPECT_EQ(pAcc->get_accState(Child(7), &v), E_INVALIDARG);
+        EXPECT_EQ(pAcc->accDoDefaultAction(Child(4)), DISP_E_MEMBERNOTFOUND);
+        EXPECT_EQ(pAcc->accDoDefaultAction(Child(6)), S_OK);
+    });
+    EXPECT_TRUE(owner.Track(menu, 200, 150));
+    CMenuTestOwner::Pump();
+    hHostWnd = hPrevHost;
+    ExpectSequence(host.Take(), {{WM_COMMAND, kBoth, 104, 0}}, "Exit's default action");
+    // A screen reader may hold the object after the popup went away: it answers, and
+    // reaches nothing.
+    ASSERT_NE(pAcc, nullptr);
+    long nChildren = 0;
+    EXPECT_EQ(pAcc->get_accChildCount(&nChildren), CO_E_OBJNOTCONNECTED);
+    EXPECT_EQ(Text(pAcc, &IAccessible::get_accName, 1), "-");
+    EXPECT_EQ(pAcc->accDoDefaultAction(Child(1)), CO_E_OBJNOTCONNECTED);
+    pAcc->Release();
+}
+
+TEST_F(Accessibility, InformationWindowAndAlertAreAnnounced) {
+    // The window's template comes from the built library.
+    const HMODULE hLib = LoadLibraryA((ProgramFolder() + "velTrayLib.dll").c_str());
+    ASSERT_NE(hLib, nullptr);
+    const HINSTANCE hPrevious = g_hLibInstance;
+    g_hLibInstance = hLib;
+    {
+        CSEMIcon sem(hLib);
+        ScreenReaderLog log;
+        const struct {
+            const char* pszText;
+            bool bAlert;  // raised as an alert, else shown as an information
+            std::vector<DWORD> events;
+        } cases[] = {
+            {"Die Datei wird signiert", false, {EVENT_OBJECT_SHOW}},
+            {"Die Karte ist gesperrt", true, {EVENT_OBJECT_NAMECHANGE, EVENT_SYSTEM_ALERT}},
+            {"Die Karte ist gesperrt", true, {EVENT_SYSTEM_ALERT}},
+            {"Bitte warten", false, {EVENT_OBJECT_NAMECHANGE}},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.pszText);
+            c.bAlert ? sem.Alert(nullptr, c.pszText) : sem.ShowText(c.pszText);
+            // The window is named after its text; the alert is an object of its own.
+            const HWND hInfo = sem.GetInfoDlg()->GetSafeHwnd();
+            std::vector<HeardEvent> expected;
+            for (DWORD event : c.events) {
+                const bool bAlert = event == EVENT_SYSTEM_ALERT;
+                expected.push_back({event, hInfo, bAlert ? CInfoDlg::kAlertObjectId : OBJID_WINDOW,
+                                    CHILDID_SELF, bAlert ? ROLE_SYSTEM_ALERT : 0, c.pszText});
+            }
+            EXPECT_EQ(ScreenReaderLog::Lines(log.Take()), ScreenReaderLog::Lines(expected));
+        }
+    }
+    g_hLibInstance = hPrevious;
+    FreeLibrary(hLib);
+}
