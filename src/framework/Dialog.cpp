@@ -3,6 +3,15 @@
 #include "framework/DataExchange.h"
 #include "framework/ModuleState.h"
 
+namespace {
+
+// True when the window belongs to the calling thread.
+bool IsWindowOfThisThread(HWND hWnd) {
+    return ::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId();
+}
+
+}  // namespace
+
 CDialog::CDialog(UINT nIDTemplate) : m_nIDTemplate(nIDTemplate) {}
 
 CDialog::~CDialog() { DestroyWindow(); }
@@ -29,16 +38,16 @@ BOOL CDialog::DestroyWindow() {
     // destroyed), its messages must no longer reach this object.
     ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
     m_hWnd = nullptr;
-    if (::DestroyWindow(hWnd)) return TRUE;
-    // Both calls only post: this thread must not wait for one that may never answer.
+    if (IsWindowOfThisThread(hWnd)) return ::DestroyWindow(hWnd);
+    // Another thread's window: both calls only post, for this thread must not wait for one
+    // that may never answer (Wine's DestroyWindow would send it the request and wait).
     ::ShowWindowAsync(hWnd, SW_HIDE);
     ::PostMessageA(hWnd, WM_CLOSE, 0, 0);
     return FALSE;
 }
 
 bool CDialog::IsOnCallingThread() const {
-    return m_hWnd != nullptr &&
-           ::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId();
+    return m_hWnd != nullptr && IsWindowOfThisThread(m_hWnd);
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {

@@ -122,8 +122,13 @@ CWnd::CWnd() : m_hWnd(nullptr), m_pfnSuper(nullptr), m_nFlags(0), m_nModalResult
 
 CWnd::~CWnd() {
     if (m_hWnd == nullptr || FromHandlePermanent(m_hWnd) != this) return;
-    // The window's last messages reach this object as a plain CWnd now.
-    ::DestroyWindow(m_hWnd);
+    // Another thread's window is only let go of: DestroyWindow would wait for that thread
+    // (Wine sends it the request), which may never answer. Its messages find no object
+    // from now on; it goes with its parent or its thread.
+    if (::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId()) {
+        // The window's last messages reach this object as a plain CWnd now.
+        ::DestroyWindow(m_hWnd);
+    }
     if (m_hWnd != nullptr) ErasePermanent(m_hWnd);
 }
 

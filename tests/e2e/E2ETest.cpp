@@ -267,3 +267,34 @@ TEST_F(EndToEnd, KeysChooseEntriesAndEscapeClosesTheMenu) {
         EXPECT_EQ(Host::s_commands, c.commands);
     }
 }
+
+// A real click on the SEM icon while a chip menu is open: the chip menu closes, the SEM menu
+// opens in its place and delivers its command; the host lives on.
+TEST_F(EndToEnd, AClickOnAnotherIconDuringAMenuOpensThatIconsMenu) {
+    Host host;
+    ASSERT_EQ(api.velStartTray(host.hWnd, TRUE), 0u);
+    const POINT ptSem = IconPoint(LastAddedIcon());
+    ASSERT_EQ(api.velCardPresent("E2E Reader", 3), 0u);
+    const POINT ptChip = IconPoint(LastAddedIcon());
+    HWND hChipMenu = nullptr;
+    HWND hSemMenu = nullptr;
+    PlayAsUser([&] {
+        Click(ptChip, 3);
+        hChipMenu = WaitForMenu();
+        if (hChipMenu == nullptr) return;
+        Click(ptSem, 1);
+        for (DWORD nWaited = 0; nWaited < kUserWaitMs && IsWindow(hChipMenu); nWaited += 10) {
+            Sleep(10);
+        }
+        hSemMenu = WaitForMenu();
+        if (hSemMenu == nullptr) return;
+        const std::vector<MenuItem> items = ReadMenu(hSemMenu);
+        const MenuItem* pSettings = FindItem(items, 0x1700);
+        if (pSettings != nullptr) Click(pSettings->center, 1);
+        WaitForNoMenu();
+    });
+    ASSERT_NE(hChipMenu, nullptr);
+    EXPECT_FALSE(IsWindow(hChipMenu));
+    EXPECT_NE(hSemMenu, nullptr);
+    EXPECT_EQ(Host::s_commands, (std::vector<WPARAM>{0x1700}));
+}

@@ -98,7 +98,7 @@ HWND PickWindow(std::mt19937& rng, HWND hDead) {
 struct StressCall {
     const char* pszName;  // the export
     int nWeight;          // relative frequency
-    DWORD (*pfnCall)
+    DWORD(*pfnCall)
     (const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND hDead);
 };
 
