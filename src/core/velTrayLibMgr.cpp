@@ -192,7 +192,7 @@ void CvelTrayLibMgr::Stop(bool bForGood) {
             pTaken->m_pSemIcon = std::move(m_pSemIcon);
             pTaken->m_pNotifyWnd = std::move(m_pNotifyWnd);
             pTaken->m_bForGood = bForGood;
-            if (pTaken->m_pNotifyWnd != nullptr) CWnd::ForgetHandle(pTaken->m_pNotifyWnd->m_hWnd);
+            // The wrapper of the owner window stays until the reaper: an open menu holds it.
             m_pMenuOwner = nullptr;
             // From here on only the reaper destroys them, on the home thread; this thread's
             // own frame, if any, keeps it from doing so before Withdraw is done.
@@ -234,9 +234,15 @@ void CvelTrayLibMgr::ReapIfDue() {
         retired.swap(m_retired);
     }
     bool bForGood = false;
-    for (const auto& pRetired : retired) bForGood = bForGood || pRetired->m_bForGood;
+    std::vector<HWND> ownerWindows;
+    for (const auto& pRetired : retired) {
+        bForGood = bForGood || pRetired->m_bForGood;
+        if (pRetired->m_pNotifyWnd != nullptr)
+            ownerWindows.push_back(pRetired->m_pNotifyWnd->m_hWnd);
+    }
     // Destroyed here, outside the lock: their windows' last messages may come in meanwhile.
     retired.clear();
+    for (HWND hWnd : ownerWindows) CWnd::ForgetHandle(hWnd);
     if (bForGood) g_homeThread.ReleaseRequestWindow();
 }
 

@@ -100,11 +100,12 @@ class CvelTrayLibMgr {
 
   private:
     // What one stop took out of the tray, destroyed together on the home thread.
+    // Destroyed in reverse order: the menu first, the window that owns it last.
     struct CRetired {
-        std::unique_ptr<CBmpMenu> m_pMenu;                     // the menu kept or open
-        std::vector<std::unique_ptr<CReaderEntry>> m_readers;  // the readers and chip icons
-        std::unique_ptr<CSEMIcon> m_pSemIcon;                  // the SEM icon
         std::unique_ptr<CMenuOwnerWnd> m_pNotifyWnd;           // the menus' owner window
+        std::unique_ptr<CSEMIcon> m_pSemIcon;                  // the SEM icon
+        std::vector<std::unique_ptr<CReaderEntry>> m_readers;  // the readers and chip icons
+        std::unique_ptr<CBmpMenu> m_pMenu;                     // the menu kept or open
         bool m_bForGood = false;  // the home's request window goes with them
     };
 
