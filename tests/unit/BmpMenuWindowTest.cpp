@@ -8,7 +8,6 @@
 
 #include "BmpMenuTestDriver.h"
 #include "ImportPatch.h"
-#include "Screenshot.h"
 #include "bmpmenu/BmpMenu.h"
 #include "bmpmenu/BmpMenuToolBar.h"
 #include "util/TraceLog.h"
@@ -432,30 +431,6 @@ TEST(BmpMenuPaint, ItemsShowTheirStateBitmapAndArrow) {
     SetMenuItemBitmaps(hMenu, 1, MF_BYPOSITION, hBitmap, nullptr);
     CBmpMenu menu(30, 0, nullptr, 0);
     menu.Attach(hMenu);
-
-    // In the system's own colours, the picture of the menu and its open submenu goes to the
-    // build's demo folder for a look by eye.
-    const std::string folder = ProgramFolder() + "..\\demo";
-    const std::string path = folder + "\\bmpmenu.bmp";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    DeleteFileA(path.c_str());
-    owner.AddStep([&] { Press(Strip(owner.OpenMenus().at(0)), 3); });
-    owner.AddStep([&] {
-        ASSERT_EQ(owner.OpenMenus().size(), 2u);
-        RECT rcAll = {};
-        for (HWND hPopup : owner.OpenMenus()) {
-            Repaint(hPopup);
-            const RECT rc = WindowRect(hPopup);
-            UnionRect(&rcAll, &rcAll, &rc);
-        }
-        InflateRect(&rcAll, 8, 8);
-        // Wine hands what the windows painted to the screen only while the thread waits.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, 0);
-        EXPECT_TRUE(SaveScreenshot(path, rcAll));
-        PressKey(owner.OpenMenus().at(1), VK_ESCAPE);
-    });
-    EXPECT_TRUE(owner.Track(menu, 100, 100));
-    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
 
     // Colours that no default scheme uses, so every mapped pixel is recognised.
     const COLORREF crBtnText = RGB(10, 20, 30), crShadow = RGB(90, 60, 30),
