@@ -52,7 +52,9 @@ void PlayAsUser(const std::function<void()>& script) {
     });
     PumpUntil([&] { return bDone.load(); }, 4 * kUserWaitMs);
     driver.join();
-    PumpUntil([] { return false; }, 300);  // what the last action caused
+    // What the last action posted.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
 // Where the shell shows the icon of a callback window, in desktop coordinates.

@@ -335,3 +335,34 @@ TEST_F(Tray, ChosenCommandsSignalTheMonitorAsTheRulesSay) {
     for (HANDLE hEvent : {g_hBreak, g_hShutdown}) CloseHandle(hEvent);
     g_hBreak = g_hShutdown = nullptr;
 }
+
+namespace {
+
+// The shown dialog window of this thread: the information window.
+BOOL CALLBACK FindShownDialog(HWND hWnd, LPARAM lParam) {
+    char szClass[16] = "";
+    GetClassNameA(hWnd, szClass, sizeof szClass);
+    if (lstrcmpA(szClass, "#32770") == 0 && IsWindowVisible(hWnd))
+        *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return TRUE;
+}
+HWND ShownInformation() {
+    HWND hInfo = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindShownDialog, reinterpret_cast<LPARAM>(&hInfo));
+    return hInfo;
+}
+
+}  // namespace
+
+TEST_F(Tray, AnIdentifiedCardShowsItsTextUntilTheTrayStops) {
+    api.velCardIdentified("R", nullptr, 0, 0, 1);  // nothing to show
+    EXPECT_EQ(ShownInformation(), nullptr);
+    api.velCardIdentified("R", "Karte von Erika Mustermann", 0, 0, 1);
+    const HWND hInfo = ShownInformation();
+    ASSERT_NE(hInfo, nullptr);
+    char szText[64] = "";
+    GetDlgItemTextA(hInfo, 202, szText, sizeof szText);
+    EXPECT_STREQ(szText, "Karte von Erika Mustermann");
+    api.velStopTray();
+    EXPECT_FALSE(IsWindow(hInfo));
+}

@@ -4,8 +4,6 @@
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
 
-#include <sstream>
-
 #include "bmpmenu/BmpMenu.h"
 #include "bmpmenu/BmpMenuToolBar.h"
 #include "framework/Wnd.h"
@@ -14,38 +12,6 @@ namespace {
 
 constexpr UINT WM_NEXTSTEP = WM_APP + 17;
 constexpr UINT_PTR kWatchdogTimer = 77;
-constexpr char kOwnerClass[] = "BmpMenuTestOwner";
-
-// The name of a message an owner records; null for the others.
-const char* Name(UINT message) {
-    static const struct {
-        UINT message;
-        const char* pszName;
-    } kRecorded[] = {{WM_INITMENU, "WM_INITMENU"},
-                     {WM_INITMENUPOPUP, "WM_INITMENUPOPUP"},
-                     {WM_ENTERMENULOOP, "WM_ENTERMENULOOP"},
-                     {WM_EXITMENULOOP, "WM_EXITMENULOOP"},
-                     {WM_MENUSELECT, "WM_MENUSELECT"},
-                     {WM_MENUCHAR, "WM_MENUCHAR"},
-                     {WM_COMMAND, "WM_COMMAND"}};
-    for (const auto& r : kRecorded) {
-        if (r.message == message) return r.pszName;
-    }
-    return nullptr;
-}
-
-// One line per message, with the parameters the expectation at the same place compares.
-std::string Describe(const std::vector<MenuMsg>& messages, const std::vector<MenuMsg>& mask) {
-    std::ostringstream out;
-    for (size_t i = 0; i < messages.size(); ++i) {
-        const int nCompare = i < mask.size() ? mask[i].nCompare : kBoth;
-        out << Name(messages[i].message) << std::hex;
-        if (nCompare & kWParam) out << " w=" << messages[i].wParam;
-        if (nCompare & kLParam) out << " l=" << messages[i].lParam;
-        out << "\n";
-    }
-    return out.str();
-}
 
 BOOL CALLBACK CloseMenusOfThread(HWND hWnd, LPARAM) {
     CBmpMenu* pMenu = MenuOf(hWnd);
@@ -55,22 +21,18 @@ BOOL CALLBACK CloseMenusOfThread(HWND hWnd, LPARAM) {
 
 }  // namespace
 
-void ExpectSequence(const std::vector<MenuMsg>& actual, const std::vector<MenuMsg>& expected,
-                    const char* pszContext) {
-    EXPECT_EQ(Describe(actual, expected), Describe(expected, expected)) << pszContext;
-}
-
 CMenuTestOwner::CMenuTestOwner(int x, int y) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = &CMenuTestOwner::WndProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kOwnerClass;
+    wc.lpszClassName = "BmpMenuTestOwner";
     RegisterClassA(&wc);
-    CreateWindowExA(0, kOwnerClass, "menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, 200, 120,
-                    nullptr, nullptr, wc.hInstance, this);
+    CreateWindowExA(0, wc.lpszClassName, "menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, 200,
+                    120, nullptr, nullptr, wc.hInstance, this);
     SetCursorPos(1010, 5);
-    Pump();
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
 CMenuTestOwner::~CMenuTestOwner() {
@@ -79,8 +41,6 @@ CMenuTestOwner::~CMenuTestOwner() {
 }
 
 CWnd* CMenuTestOwner::Wnd() const { return CWnd::FromHandle(m_hWnd); }
-
-void CMenuTestOwner::AddStep(std::function<void()> step) { m_steps.push_back(std::move(step)); }
 
 BOOL CMenuTestOwner::Track(CBmpMenu& menu, int x, int y, const RECT* pExclude) {
     m_bWatchdogFired = false;
@@ -95,18 +55,20 @@ BOOL CMenuTestOwner::Track(CBmpMenu& menu, int x, int y, const RECT* pExclude) {
     return bResult;
 }
 
-void CMenuTestOwner::Pump() {
+std::vector<std::string> CMenuTestOwner::Take() {
+    // Posted commands are recorded once they have been handled.
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    std::vector<std::string> lines;
+    lines.swap(m_lines);
+    return lines;
 }
 
-std::vector<MenuMsg> CMenuTestOwner::Take() {
-    std::vector<MenuMsg> messages;
-    messages.swap(m_messages);
-    return messages;
+std::string CMenuTestOwner::Text(UINT_PTR nValue) const {
+    const auto name = m_names.find(nValue);
+    char sz[16];
+    wsprintfA(sz, "%lx", static_cast<unsigned long>(nValue));
+    return name != m_names.end() ? name->second : sz;
 }
 
 LRESULT CALLBACK CMenuTestOwner::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -122,21 +84,36 @@ LRESULT CALLBACK CMenuTestOwner::WndProc(HWND hWnd, UINT message, WPARAM wParam,
 }
 
 LRESULT CMenuTestOwner::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (Name(message) != nullptr) m_messages.push_back({message, kBoth, wParam, lParam});
+    const std::string w = Text(wParam), l = Text(lParam);
+    const std::string split = Text(LOWORD(wParam)) + "/" + Text(HIWORD(wParam)) + " " + l;
     switch (message) {
+        case WM_INITMENU:
+            m_lines.push_back("initmenu " + w + " " + l);
+            return 0;
+        case WM_INITMENUPOPUP:
+            m_lines.push_back("initpopup " + w + " " + l);
+            return 0;
+        case WM_MENUSELECT:
+            m_lines.push_back("select " + split);
+            return 0;
+        case WM_COMMAND:
+            m_lines.push_back("command " + w + " " + l);
+            return 0;
         case WM_ENTERIDLE:
             ++m_nEnterIdle;
             return 0;
         case WM_ENTERMENULOOP:
+            m_lines.push_back("enterloop " + w);
             m_openMenus.push_back(reinterpret_cast<HWND>(lParam));
-            if (m_openMenus.size() == 1 && !m_steps.empty()) {
+            if (m_openMenus.size() == 1 && !m_steps.empty())
                 PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
-            }
             return 0;
         case WM_EXITMENULOOP:
+            m_lines.push_back("exitloop " + w + " " + l);
             if (!m_openMenus.empty()) m_openMenus.pop_back();
             return 0;
         case WM_MENUCHAR:
+            m_lines.push_back("menuchar " + split);
             return m_nMenuCharAnswer;
         case WM_NEXTSTEP:
             if (!m_steps.empty()) {
@@ -152,10 +129,9 @@ LRESULT CMenuTestOwner::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_TIMER:
-            if (wParam == kWatchdogTimer) {
-                m_bWatchdogFired = true;
+            m_bWatchdogFired = m_bWatchdogFired || wParam == kWatchdogTimer;
+            if (wParam == kWatchdogTimer)
                 EnumThreadWindows(GetCurrentThreadId(), CloseMenusOfThread, 0);
-            }
             return 0;
         default:
             return DefWindowProcA(m_hWnd, message, wParam, lParam);
@@ -168,7 +144,7 @@ HMENU MakeMenu(const std::vector<MenuItem>& items) {
     return hMenu;
 }
 
-HMENU AttachTestMenu(CBmpMenu& menu, HMENU* phSub) {
+HMENU AttachTestMenu(CBmpMenu& menu, HMENU* phSub, CMenuTestOwner* pOwner) {
     HMENU hSub = MakeMenu(
         {{MF_STRING, 201, "Sub &one"}, {MF_STRING, 202, "Sub &two"}, {MF_STRING, 203, "&other"}});
     HMENU hMenu = MakeMenu({{MF_STRING, 101, "&Open"},
@@ -178,14 +154,16 @@ HMENU AttachTestMenu(CBmpMenu& menu, HMENU* phSub) {
                             {MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&More"},
                             {MF_STRING, 104, "E&xit"}});
     if (phSub != nullptr) *phSub = hSub;
+    if (pOwner != nullptr) pOwner->Name(hMenu, "menu");
+    if (pOwner != nullptr) pOwner->Name(hSub, "sub");
     menu.Attach(hMenu);
     return hMenu;
 }
 
 CBmpMenu* MenuOf(HWND hPopup) {
     CWnd* pWnd = CWnd::FromHandlePermanent(hPopup);
-    if (pWnd == nullptr || !pWnd->IsKindOf(RUNTIME_CLASS(CBmpMenu))) return nullptr;
-    return static_cast<CBmpMenu*>(pWnd);
+    return pWnd != nullptr && pWnd->IsKindOf(RUNTIME_CLASS(CBmpMenu)) ? static_cast<CBmpMenu*>(pWnd)
+                                                                      : nullptr;
 }
 
 HWND Strip(HWND hPopup) {
@@ -199,14 +177,9 @@ RECT ItemRect(HWND hStrip, int nIndex) {
     return rc;
 }
 
-POINT ItemPoint(HWND hStrip, int nIndex) {
-    const RECT rc = ItemRect(hStrip, nIndex);
-    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-}
-
 LPARAM ItemParam(HWND hStrip, int nIndex) {
-    const POINT pt = ItemPoint(hStrip, nIndex);
-    return MAKELPARAM(pt.x, pt.y);
+    const RECT rc = ItemRect(hStrip, nIndex);
+    return MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
 }
 
 int HotItem(HWND hStrip) { return static_cast<int>(SendMessageA(hStrip, TB_GETHOTITEM, 0, 0)); }
@@ -216,10 +189,3 @@ void Press(HWND hStrip, int nIndex) {
 }
 
 void PressKey(HWND hPopup, UINT nKey) { SendMessageA(hPopup, WM_KEYDOWN, nKey, 1); }
-
-std::string ProgramFolder() {
-    char szPath[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    const std::string path(szPath);
-    return path.substr(0, path.rfind('\\') + 1);
-}
