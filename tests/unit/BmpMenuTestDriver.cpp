@@ -84,58 +84,46 @@ LRESULT CALLBACK CMenuTestOwner::WndProc(HWND hWnd, UINT message, WPARAM wParam,
 }
 
 LRESULT CMenuTestOwner::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    const std::string w = Text(wParam), l = Text(lParam);
-    const std::string split = Text(LOWORD(wParam)) + "/" + Text(HIWORD(wParam)) + " " + l;
-    switch (message) {
-        case WM_INITMENU:
-            m_lines.push_back("initmenu " + w + " " + l);
-            return 0;
-        case WM_INITMENUPOPUP:
-            m_lines.push_back("initpopup " + w + " " + l);
-            return 0;
-        case WM_MENUSELECT:
-            m_lines.push_back("select " + split);
-            return 0;
-        case WM_COMMAND:
-            m_lines.push_back("command " + w + " " + l);
-            return 0;
-        case WM_ENTERIDLE:
-            ++m_nEnterIdle;
-            return 0;
-        case WM_ENTERMENULOOP:
-            m_lines.push_back("enterloop " + w);
-            m_openMenus.push_back(reinterpret_cast<HWND>(lParam));
-            if (m_openMenus.size() == 1 && !m_steps.empty())
-                PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
-            return 0;
-        case WM_EXITMENULOOP:
-            m_lines.push_back("exitloop " + w + " " + l);
-            if (!m_openMenus.empty()) m_openMenus.pop_back();
-            return 0;
-        case WM_MENUCHAR:
-            m_lines.push_back("menuchar " + split);
-            return m_nMenuCharAnswer;
-        case WM_NEXTSTEP:
-            if (!m_steps.empty()) {
-                std::function<void()> step = std::move(m_steps.front());
-                m_steps.pop_front();
-                try {
-                    step();
-                } catch (...) {
-                    // Nothing may leave a window procedure; the watchdog ends the menus.
-                    ADD_FAILURE() << "a step failed with an exception";
-                }
-                PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
-            }
-            return 0;
-        case WM_TIMER:
-            m_bWatchdogFired = m_bWatchdogFired || wParam == kWatchdogTimer;
-            if (wParam == kWatchdogTimer)
-                EnumThreadWindows(GetCurrentThreadId(), CloseMenusOfThread, 0);
-            return 0;
-        default:
-            return DefWindowProcA(m_hWnd, message, wParam, lParam);
+    static const std::map<UINT, std::string> kRecorded = {
+        {WM_INITMENU, "initmenu"},    {WM_INITMENUPOPUP, "initpopup"},
+        {WM_MENUSELECT, "select"},    {WM_MENUCHAR, "menuchar"},
+        {WM_COMMAND, "command"},      {WM_ENTERMENULOOP, "enterloop"},
+        {WM_EXITMENULOOP, "exitloop"}};
+    const auto recorded = kRecorded.find(message);
+    if (recorded != kRecorded.end()) {
+        // The two halves of a select's or a menu character's wParam; no window in enterloop.
+        const bool bSplit = message == WM_MENUSELECT || message == WM_MENUCHAR;
+        m_lines.push_back(
+            recorded->second + " " +
+            (bSplit ? Text(LOWORD(wParam)) + "/" + Text(HIWORD(wParam)) : Text(wParam)) +
+            (message == WM_ENTERMENULOOP ? "" : " " + Text(lParam)));
     }
+    if (message == WM_ENTERMENULOOP) {
+        m_openMenus.push_back(reinterpret_cast<HWND>(lParam));
+        if (m_openMenus.size() == 1 && !m_steps.empty()) PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
+    }
+    if (message == WM_EXITMENULOOP && !m_openMenus.empty()) m_openMenus.pop_back();
+    m_nEnterIdle += message == WM_ENTERIDLE ? 1 : 0;
+    if (message == WM_NEXTSTEP && !m_steps.empty()) {
+        std::function<void()> step = std::move(m_steps.front());
+        m_steps.pop_front();
+        try {
+            step();
+        } catch (...) {
+            // Nothing may leave a window procedure; the watchdog ends the menus.
+            ADD_FAILURE() << "a step failed with an exception";
+        }
+        PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
+    }
+    if (message == WM_TIMER && wParam == kWatchdogTimer) {
+        m_bWatchdogFired = true;
+        EnumThreadWindows(GetCurrentThreadId(), CloseMenusOfThread, 0);
+    }
+    if (message == WM_MENUCHAR) return m_nMenuCharAnswer;
+    return recorded != kRecorded.end() || message == WM_ENTERIDLE || message == WM_NEXTSTEP ||
+                   message == WM_TIMER
+               ? 0
+               : DefWindowProcA(m_hWnd, message, wParam, lParam);
 }
 
 HMENU MakeMenu(const std::vector<MenuItem>& items) {
