@@ -52,9 +52,7 @@ void PlayAsUser(const std::function<void()>& script) {
     });
     PumpUntil([&] { return bDone.load(); }, 4 * kUserWaitMs);
     driver.join();
-    // What the last action posted.
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    PumpUntil([] { return false; }, 300);  // what the last action caused
 }
 
 // Where the shell shows the icon of a callback window, in desktop coordinates.
