@@ -126,10 +126,10 @@ class Tray : public ::testing::Test {
         return g_menu;
     }
 
-    VelTrayApi api;
-    std::unique_ptr<ShellRecorder> shell;
-    PictureNames names;
-    HWND hHost = nullptr;
+    VelTrayApi api;                        // the loaded library
+    std::unique_ptr<ShellRecorder> shell;  // its calls to the shell
+    PictureNames names;                    // its own pictures by resource id
+    HWND hHost = nullptr;                  // the host's window
 };
 
 }  // namespace

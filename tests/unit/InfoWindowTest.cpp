@@ -122,10 +122,12 @@ class InfoWindowTest : public ::testing::Test {
 
     TempFolder stage{"velTrayLib.dll"};  // the library and texts the window is made from
     HMODULE hLib = nullptr;              // the staged library
+    // The window's moves and pauses, recorded.
     CImportPatch setWindowPos{nullptr, "user32.dll", "SetWindowPos",
                               reinterpret_cast<void*>(&RecordingSetWindowPos)};
-    CImportPatch sleep{nullptr, "kernel32.dll", "Sleep", reinterpret_cast<void*>(&RecordingSleep)};
-    RECT taskbar = {};           // the real taskbar's rectangle
+    CImportPatch sleep{nullptr, "kernel32.dll", "Sleep",
+                       reinterpret_cast<void*>(&RecordingSleep)};  // noted, not slept
+    RECT taskbar = {};                                             // the real taskbar's rectangle
     HWND hForeground = nullptr;  // the foreground window before the test
 };
 
