@@ -121,12 +121,25 @@ std::vector<MenuItem> ReadMenu(HWND hMenu) {
     return items;
 }
 
-// The open menu, waited for on the driver thread; null when none opened.
+// True when the menu takes input: it holds its thread's keyboard focus and nothing of it waits
+// to be painted.
+static bool IsReady(HWND hMenu) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    const HWND hBar = FindWindowExA(hMenu, nullptr, TOOLBARCLASSNAMEA, nullptr);
+    return hBar != nullptr && GetGUIThreadInfo(GetWindowThreadProcessId(hMenu, nullptr), &info) &&
+           info.hwndFocus == hMenu && !GetUpdateRect(hMenu, nullptr, FALSE) &&
+           !GetUpdateRect(hBar, nullptr, FALSE);
+}
+
+// The open menu, waited for on the driver thread until it takes input; null when none opened.
 HWND WaitForMenu() {
     const DWORD nStart = GetTickCount();
     HWND hMenu = nullptr;
-    while ((hMenu = FindMenu()) == nullptr && GetTickCount() - nStart < kUserWaitMs) Sleep(50);
-    Sleep(300);  // painted and ready for input
+    while (((hMenu = FindMenu()) == nullptr || !IsReady(hMenu)) &&
+           GetTickCount() - nStart < kUserWaitMs) {
+        Sleep(20);
+    }
     return hMenu;
 }
 
@@ -158,7 +171,10 @@ SemStandIn::SemStandIn(const char* pszProgram, bool bCaptureOutput) {
         si.hStdOutput = hWrite;
         si.hStdError = hWrite;
     }
-    std::string cmd = "\"" + VelTrayApi::ProgramFolder() + pszProgram + "\" 60000";
+    const std::string program(pszProgram);
+    const std::string folder =
+        program.find('\\') == std::string::npos ? VelTrayApi::ProgramFolder() : "";
+    std::string cmd = "\"" + folder + program + "\" 60000";
     m_bStarted = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
                                 &m_pi) != FALSE;
     if (hWrite != nullptr) CloseHandle(hWrite);

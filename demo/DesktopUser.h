@@ -48,8 +48,9 @@ bool WaitForNoMenu();
 // The entry with a command, or null.
 const MenuItem* FindItem(const std::vector<MenuItem>& items, int nCommand);
 
-// The suite's SEM stand-in (velSEMx.exe or velSEMm.exe beside the program), running
-// while the object lives. Its output goes to a pipe, or to our own output.
+// The suite's SEM stand-in (velSEMx.exe or velSEMm.exe beside the program, or a copy
+// at a path), running while the object lives. Its output goes to a pipe, or to our own
+// output.
 class SemStandIn {
   public:
     SemStandIn(const char* pszProgram, bool bCaptureOutput);

@@ -1,10 +1,8 @@
-// The built DLL as a host's linker and loader see it: the export table, the
-// calling convention, what it imports and its version block.
+// The built DLL as a host's linker and loader see it: the export table, the calling convention,
+// what it imports and its version block.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -12,46 +10,18 @@
 
 namespace {
 
-// The 18 export names in alphabetical order, so ordinal n is kExportNames[n - 1].
-const char* const kExportNames[] = {
-    "velAddChipMenuItem", "velAddChipTray",     "velAddSEMMenuItem",   "velCardAbsent",
-    "velCardActive",      "velCardIdentified",  "velCardIdentify",     "velCardPresent",
-    "velCardUnknown",     "velHideChipIcon",    "velHideInformation",  "velMMVAlert",
-    "velSetDsgnColors",   "velShowInformation", "velStartSEMRotation", "velStartTray",
-    "velStopSEMRotation", "velStopTray"};
-
-// Bytes of arguments each export takes, in the same order.
+// The 18 names in the order of their ordinals, and the bytes of arguments each takes.
+const char* const kNames[] = {
+#define VEL_EXPORT(name) #name,
+#include "VelTrayExports.inc"
+#undef VEL_EXPORT
+};
 const DWORD kArgBytes[] = {12, 8, 8, 8, 8, 20, 8, 8, 8, 4, 0, 12, 8, 4, 0, 8, 0, 0};
 
-class LoadedDll : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        m_hModule = LoadLibraryA((VelTrayApi::ProgramFolder() + "velTrayLib.dll").c_str());
-        ASSERT_NE(m_hModule, nullptr);
-        m_pBase = reinterpret_cast<const BYTE*>(m_hModule);
-        const auto* pDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(m_pBase);
-        m_pNt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(m_pBase + pDos->e_lfanew);
-    }
-    void TearDown() override { FreeLibrary(m_hModule); }
-
-    template <typename T>
-    const T* Directory(int nIndex) const {
-        const IMAGE_DATA_DIRECTORY& dir = m_pNt->OptionalHeader.DataDirectory[nIndex];
-        return dir.VirtualAddress != 0 ? reinterpret_cast<const T*>(m_pBase + dir.VirtualAddress)
-                                       : nullptr;
-    }
-    const char* Rva(DWORD nRva) const { return reinterpret_cast<const char*>(m_pBase + nRva); }
-
-    HMODULE m_hModule = nullptr;
-    const BYTE* m_pBase = nullptr;
-    const IMAGE_NT_HEADERS32* m_pNt = nullptr;
-};
-
-// Calls a function with the given 32-bit arguments and returns how far the stack
-// pointer moved across the call: 0 when the callee removed its arguments (stdcall).
+// Calls a function with 32-bit arguments and returns how far the stack pointer moved across the
+// call: 0 when the callee removed its arguments (stdcall).
 int StackDeltaOfCall(FARPROC pfn, const DWORD* pArgs, DWORD nArgs) {
     int nDelta;
-    DWORD nCount = nArgs;
     asm volatile(
         "movl %%esp, %%esi\n\t"
         "1:\n\t"
@@ -65,7 +35,7 @@ int StackDeltaOfCall(FARPROC pfn, const DWORD* pArgs, DWORD nArgs) {
         "movl %%esi, %%eax\n\t"
         "subl %%esp, %%eax\n\t"
         "movl %%esi, %%esp\n\t"
-        : "=a"(nDelta), "+c"(nCount)
+        : "=a"(nDelta), "+c"(nArgs)
         : "b"(pfn), "D"(pArgs)
         : "edx", "esi", "memory", "cc");
     return nDelta;
@@ -73,72 +43,61 @@ int StackDeltaOfCall(FARPROC pfn, const DWORD* pArgs, DWORD nArgs) {
 
 }  // namespace
 
-TEST_F(LoadedDll, ExportsTheEighteenNamesWithAlphabeticalOrdinals) {
-    const auto* pExports = Directory<IMAGE_EXPORT_DIRECTORY>(IMAGE_DIRECTORY_ENTRY_EXPORT);
-    ASSERT_NE(pExports, nullptr);
-    EXPECT_STREQ(Rva(pExports->Name), "velTrayLib.dll");
+TEST(LoadedDll, ExportsImportsAndVersionAreWhatAHostExpects) {
+    const std::string path = VelTrayApi::ProgramFolder() + "velTrayLib.dll";
+    const HMODULE hModule = LoadLibraryA(path.c_str());
+    ASSERT_NE(hModule, nullptr);
+    const auto* pBase = reinterpret_cast<const BYTE*>(hModule);
+    const auto* pNt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+        pBase + reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
+    const auto rva = [&](DWORD nRva) { return reinterpret_cast<const char*>(pBase + nRva); };
+    const auto* pExports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
+        rva(pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress));
+    EXPECT_STREQ(rva(pExports->Name), "velTrayLib.dll");
     ASSERT_EQ(pExports->NumberOfNames, 18u);
     ASSERT_EQ(pExports->NumberOfFunctions, 18u);
-    EXPECT_EQ(pExports->Base, 1u);
-    const auto* pNames = reinterpret_cast<const DWORD*>(m_pBase + pExports->AddressOfNames);
-    const auto* pOrdinals =
-        reinterpret_cast<const WORD*>(m_pBase + pExports->AddressOfNameOrdinals);
-    for (DWORD i = 0; i < pExports->NumberOfNames; ++i) {
-        const std::string name = Rva(pNames[i]);
-        const DWORD nOrdinal = pOrdinals[i] + pExports->Base;
-        ASSERT_GE(nOrdinal, 1u);
-        ASSERT_LE(nOrdinal, 18u);
-        EXPECT_EQ(name, kExportNames[nOrdinal - 1]) << "ordinal " << nOrdinal;
-        EXPECT_EQ(name.find('@'), std::string::npos) << name << " is decorated";
-        EXPECT_EQ(GetProcAddress(m_hModule, name.c_str()),
-                  GetProcAddress(m_hModule, MAKEINTRESOURCEA(nOrdinal)));
+    ASSERT_EQ(pExports->Base, 1u);
+    // Undecorated names with the ordinals of their alphabetical order.
+    const auto* pNames = reinterpret_cast<const DWORD*>(rva(pExports->AddressOfNames));
+    const auto* pOrdinals = reinterpret_cast<const WORD*>(rva(pExports->AddressOfNameOrdinals));
+    for (DWORD i = 0; i < 18; ++i) {
+        ASSERT_LT(pOrdinals[i], 18u);
+        EXPECT_STREQ(rva(pNames[i]), kNames[pOrdinals[i]]);
+        EXPECT_EQ(GetProcAddress(hModule, rva(pNames[i])),
+                  GetProcAddress(hModule, MAKEINTRESOURCEA(pOrdinals[i] + 1)));
     }
-}
-
-TEST_F(LoadedDll, EveryExportRemovesItsOwnArguments) {
-    // Once stopped, every export returns at once, so any arguments are harmless.
-    FARPROC pfnStop = GetProcAddress(m_hModule, "velStopTray");
-    ASSERT_NE(pfnStop, nullptr);
-    EXPECT_EQ(StackDeltaOfCall(pfnStop, nullptr, 0), 0);
+    // Every export removes its own arguments; stopped first, each returns at once.
     const DWORD args[5] = {};
-    for (size_t i = 0; i < std::size(kExportNames); ++i) {
-        FARPROC pfn = GetProcAddress(m_hModule, kExportNames[i]);
-        ASSERT_NE(pfn, nullptr) << kExportNames[i];
-        EXPECT_EQ(StackDeltaOfCall(pfn, args, kArgBytes[i] / 4), 0) << kExportNames[i];
-    }
-}
-
-TEST_F(LoadedDll, ImportsSystemLibrariesOnly) {
-    const char* const kSystem[] = {"kernel32.dll", "user32.dll",   "gdi32.dll",  "shell32.dll",
-                                   "ole32.dll",    "oleaut32.dll", "oleacc.dll", "comctl32.dll",
-                                   "advapi32.dll", "msvcrt.dll"};
-    const auto* pImport = Directory<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT);
-    ASSERT_NE(pImport, nullptr);
+    EXPECT_EQ(StackDeltaOfCall(GetProcAddress(hModule, "velStopTray"), nullptr, 0), 0);
+    for (int i = 0; i < 18; ++i)
+        EXPECT_EQ(StackDeltaOfCall(GetProcAddress(hModule, kNames[i]), args, kArgBytes[i] / 4), 0)
+            << kNames[i];
+    // System libraries only.
+    const std::string system =
+        " kernel32.dll user32.dll gdi32.dll shell32.dll ole32.dll oleaut32.dll oleacc.dll comctl32.dll "
+        "advapi32.dll msvcrt.dll ";
     int nImports = 0;
-    for (; pImport->Name != 0; ++pImport, ++nImports) {
-        std::string name = Rva(pImport->Name);
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        EXPECT_NE(std::find(std::begin(kSystem), std::end(kSystem), name), std::end(kSystem))
-            << "imports " << name;
+    for (auto* pImport = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+             rva(pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress));
+         pImport->Name != 0; ++pImport, ++nImports) {
+        std::string name = rva(pImport->Name);
+        CharLowerA(&name[0]);
+        EXPECT_NE(system.find(" " + name + " "), std::string::npos) << "imports " << name;
     }
     EXPECT_GT(nImports, 0);
-}
-
-TEST_F(LoadedDll, CarriesAVersionBlock) {
-    const std::string path = VelTrayApi::ProgramFolder() + "velTrayLib.dll";
-    DWORD dwHandle = 0;
-    const DWORD nSize = GetFileVersionInfoSizeA(path.c_str(), &dwHandle);
-    ASSERT_GT(nSize, 0u);
-    std::vector<BYTE> block(nSize);
-    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, nSize, block.data()));
+    FreeLibrary(hModule);
+    // The version block of a DLL with its file name.
+    std::vector<BYTE> block(GetFileVersionInfoSizeA(path.c_str(), nullptr));
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(
+        GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
     VS_FIXEDFILEINFO* pInfo = nullptr;
-    UINT nLen = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&pInfo), &nLen));
+    char* pszName = nullptr;
+    UINT nLength = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&pInfo), &nLength));
     EXPECT_EQ(pInfo->dwSignature, 0xFEEF04BDu);
     EXPECT_EQ(pInfo->dwFileType, static_cast<DWORD>(VFT_DLL));
-    char* pszName = nullptr;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040704B0\\OriginalFilename",
-                               reinterpret_cast<void**>(&pszName), &nLen));
+                               reinterpret_cast<void**>(&pszName), &nLength));
     EXPECT_STREQ(pszName, "velTrayLib.dll");
 }

@@ -1,61 +1,32 @@
-// Faulty outside components, each staged in a folder of its own beside a copy of the built
-// library. The copy is loaded from there and driven through its exports; what it tells the shell
-// shows which design, texts and language it fell back on.
+// Outside components staged in a folder of their own beside a copy of the built library, faulty
+// ones and changing ones. The copy is loaded from there and driven through its exports; what it
+// tells the shell shows which design, texts and language it took.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "ShellRecorder.h"
+#include "DesktopUser.h"
+#include "ImportPatch.h"
+#include "TestSupport.h"
 #include "VelTrayApi.h"
 
 namespace {
 
-const std::string kBin = VelTrayApi::ProgramFolder();
-// The SEM icon's tooltip while it rests.
-constexpr char kProduct[] = "Tessaroth Quillmark";
-// Option 2 lives in this section of velOptions.reg; the switch in the one ending in 80000000.
-const std::string kOptionSection = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillmark\\Options\\0x";
-
-// The text in the system code page, as the library hands it to the shell.
+// A text in the system code page, as the library hands it to the shell.
 std::string Ansi(const wchar_t* pszText) {
-    char out[256];
-    const int n = WideCharToMultiByte(CP_ACP, 0, pszText, -1, out, sizeof out, nullptr, nullptr);
-    return std::string(out, n > 0 ? n - 1 : 0);
+    char szText[64] = "";
+    WideCharToMultiByte(CP_ACP, 0, pszText, -1, szText, sizeof szText, nullptr, nullptr);
+    return szText;
 }
 
-// The tooltips of the identify and unknown states and of the rotating SEM icon.
-struct Texts {
-    std::string identify, unknown, rotating;
-};
+// The tooltips of the identify and unknown states and of the turning SEM icon.
+using Texts = std::vector<std::string>;
 const Texts kEnglish = {"Identifying card...", "Unknown card", "Working, please wait..."};
 const Texts kGerman = {"Karte wird erkannt...", "Unbekannte Karte",
                        Ansi(L"Bitte warten, Vorgang l\u00e4uft...")};
-const Texts kNoText = {"", "", ""};
-
-std::string ReadAll(const std::string& path) {
-    std::string bytes;
-    const HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return bytes;
-    bytes.resize(GetFileSize(hFile, nullptr));
-    DWORD nRead = 0;
-    ReadFile(hFile, &bytes[0], static_cast<DWORD>(bytes.size()), &nRead, nullptr);
-    CloseHandle(hFile);
-    bytes.resize(nRead);
-    return bytes;
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    const HANDLE hFile =
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << path;
-    DWORD nWritten = 0;
-    WriteFile(hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr);
-    CloseHandle(hFile);
-    ASSERT_EQ(nWritten, bytes.size()) << path;
-}
 
 // Bytes that no loader and no profile reader makes sense of.
 std::string Garbage(size_t nSize) {
@@ -66,174 +37,85 @@ std::string Garbage(size_t nSize) {
 
 // velOptions.reg naming a language, with or without the switch that makes the file the source.
 std::string Options(const std::string& language, bool bSwitch = true) {
+    const std::string section = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillmark\\Options\\0x";
     return "REGEDIT4\r\n\r\n" +
-           (bSwitch ? kOptionSection + "80000000]\r\n\"Value\"=dword:00000001\r\n" : "") +
-           kOptionSection + "00000002]\r\n\"Value\"=\"" + language + "\"\r\n";
+           (bSwitch ? section + "80000000]\r\n\"Value\"=dword:00000001\r\n" : "") + section +
+           "00000002]\r\n\"Value\"=\"" + language + "\"\r\n";
 }
 
-// What a run of the staged library showed.
-struct Outcome {
-    DWORD nStart = 0;               // velStartTray's result
-    std::vector<ShellCall> start;   // the shell calls of the start
-    ShellCall identify = {};        // the first call for a new reader in the identify state
-    HICON hOwnIdentify = nullptr;   // the library's own picture of that state
-    std::string unknownTip;         // the tooltip the unknown state gave that reader
-    std::string rotatingTip = "-";  // the SEM icon's tooltip while rotating ("-": no start)
-};
-
-// The tooltip of the first call in the list that carries one.
-std::string FirstTip(const std::vector<ShellCall>& calls) {
-    for (const ShellCall& call : calls) {
-        if (call.uFlags & NIF_TIP) return call.tip;
-    }
-    return "<no tooltip>";
-}
-
-// A folder holding a copy of the library and the shipped components it needs, with
-// velOptions.reg choosing English.
-class CStage {
-  public:
-    CStage() {
-        static int s_nStages = 0;
-        char szTemp[MAX_PATH];
-        GetTempPathA(MAX_PATH, szTemp);
-        m_dir = std::string(szTemp) + "velFaults" + std::to_string(GetCurrentProcessId()) + "_" +
-                std::to_string(++s_nStages) + "\\";
-        CreateDirectoryA(m_dir.c_str(), nullptr);
-        for (const char* pszFile :
-             {"velTrayLib.dll", "enuSEMk.dll", "deuSEMk.dll", "velDsgn.dll"}) {
-            EXPECT_TRUE(CopyFileA((kBin + pszFile).c_str(), Path(pszFile).c_str(), FALSE))
-                << pszFile;
-        }
+// A folder with a copy of the library and the shipped components it needs, English chosen.
+struct Stage : TempFolder {
+    Stage() : TempFolder({"velTrayLib.dll", "enuSEMk.dll", "deuSEMk.dll", "velDsgn.dll"}) {
         Write("velOptions.reg", Options("enu"));
     }
-    ~CStage() {
-        WIN32_FIND_DATAA found;
-        const HANDLE hFind = FindFirstFileA((m_dir + "*").c_str(), &found);
-        for (BOOL bMore = hFind != INVALID_HANDLE_VALUE; bMore;
-             bMore = FindNextFileA(hFind, &found)) {
-            DeleteFileA(Path(found.cFileName).c_str());
-        }
-        if (hFind != INVALID_HANDLE_VALUE) FindClose(hFind);
-        RemoveDirectoryA(m_dir.c_str());
-    }
-    CStage(const CStage&) = delete;
-    CStage& operator=(const CStage&) = delete;
-
-    std::string Path(const std::string& name) const { return m_dir + name; }
-    void Write(const std::string& name, const std::string& bytes) const {
-        WriteAll(Path(name), bytes);
-    }
-    void Remove(const std::string& name) const { DeleteFileA(Path(name).c_str()); }
-    // Replaces string-table blocks (language 0) of a staged library.
-    void ReplaceBlocks(const std::string& name,
-                       const std::vector<std::pair<WORD, std::vector<WORD>>>& blocks) const {
-        const HANDLE hUpdate = BeginUpdateResourceA(Path(name).c_str(), FALSE);
-        ASSERT_NE(hUpdate, nullptr);
-        for (const auto& block : blocks) {
-            std::vector<WORD> words = block.second;
-            ASSERT_TRUE(UpdateResourceA(hUpdate, MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(block.first),
-                                        0, words.data(),
-                                        static_cast<DWORD>(words.size() * sizeof(WORD))));
-        }
-        ASSERT_TRUE(EndUpdateResourceA(hUpdate, FALSE));
-    }
-    // The code of the language library the folder lists first: the language without option.
-    std::string FirstLanguage() const {
-        WIN32_FIND_DATAA found;
-        const HANDLE hFind = FindFirstFileA((m_dir + "???SEMk.dll").c_str(), &found);
-        if (hFind == INVALID_HANDLE_VALUE) return "";
-        FindClose(hFind);
-        return std::string(found.cFileName, 3);
-    }
-
-    // Loads the copy, starts the tray, puts a reader through identify and unknown, turns the
-    // SEM icon when the start succeeded, and stops and unloads the copy.
-    Outcome Drive() const {
-        Outcome out;
-        VelTrayApi api;
-        if (!api.Load(Path("velTrayLib.dll"))) {
-            ADD_FAILURE() << "the staged library does not load";
-            return out;
-        }
-        {
-            ShellRecorder recorder(api.hModule);
-            EXPECT_TRUE(recorder.IsActive());
-            out.nStart = api.velStartTray(nullptr, TRUE);
-            out.start = recorder.Take();
-            EXPECT_EQ(api.velCardIdentify("R", 1), VEL_OK);
-            const std::vector<ShellCall> identify = recorder.Take();
-            if (!identify.empty()) out.identify = identify.front();
-            out.hOwnIdentify = LoadIconA(api.hModule, MAKEINTRESOURCEA(202));
-            EXPECT_EQ(api.velCardUnknown("R", 1), VEL_OK);
-            out.unknownTip = FirstTip(recorder.Take());
-            EXPECT_EQ(api.velSetDsgnColors(0xFFFFFFFF, 0x00123456), VEL_OK);
-            if (out.nStart == VEL_OK) {
-                EXPECT_EQ(api.velStartSEMRotation(), VEL_OK);
-                for (int nWait = 0; nWait < 100 && recorder.Calls().empty(); ++nWait) Sleep(20);
-                EXPECT_EQ(api.velStopSEMRotation(), VEL_OK);
-                out.rotatingTip = FirstTip(recorder.Take());
-            }
-            EXPECT_EQ(api.velStopTray(), VEL_OK);
-        }
-        api.Unload();
-        // A copy left loaded would carry its state into the next case.
-        EXPECT_EQ(GetModuleHandleA(Path("velTrayLib.dll").c_str()), nullptr);
-        return out;
-    }
-
-  private:
-    std::string m_dir;  // the folder, ending with a backslash
 };
 
-// Checks the three tooltips and that the chip shows the library's own picture.
-void ExpectTexts(const Outcome& out, const Texts& texts) {
-    EXPECT_EQ(out.identify.dwMessage, static_cast<DWORD>(NIM_ADD));
-    EXPECT_NE(out.hOwnIdentify, nullptr);
-    EXPECT_EQ(out.identify.hIcon, out.hOwnIdentify);
-    EXPECT_EQ(out.identify.tip, texts.identify);
-    EXPECT_EQ(out.unknownTip, texts.unknown);
-    EXPECT_EQ(out.rotatingTip, texts.rotating);
+// The library's pauses, cut short: the rotation's stop waits for the frame's pause to end.
+void WINAPI QuickSleep(DWORD nMs) { Sleep(nMs / 50); }
+
+// The first tooltip among the calls.
+std::string Tip(const std::vector<ShellCall>& calls) {
+    for (const ShellCall& call : calls) {
+        if (call.uFlags & NIF_TIP) return "'" + call.tip + "'";
+    }
+    return "no tooltip";
 }
 
-// Registers the shipped options server for the life of the object.
-class COptionServer {
-  public:
-    COptionServer() : m_hServer(LoadLibraryA((kBin + "velOptSrv.dll").c_str())) {
-        EXPECT_EQ(Call("DllRegisterServer"), S_OK);
+// Loads the staged copy, starts the tray, puts a new reader through identify and unknown (calling
+// between them what the case changes), turns the SEM icon when the start succeeded, stops and
+// unloads. The line tells the start's result and shell calls, the reader's first call, the unknown
+// state's tooltip and the turning icon's.
+std::string Drive(const Stage& stage, void (*pfnBetween)(const Stage&) = nullptr) {
+    VelTrayApi api;
+    std::string line;
+    if (!api.Load(stage("velTrayLib.dll"))) return "the staged library does not load";
+    {
+        ShellRecorder shell(api.hModule);
+        CImportPatch quick(api.hModule, "kernel32.dll", "Sleep",
+                           reinterpret_cast<void*>(&QuickSleep));
+        const PictureNames names = {{LoadIconA(api.hModule, MAKEINTRESOURCEA(202)), "own 202"}};
+        const DWORD nStart = api.velStartTray(nullptr, TRUE);
+        line = (nStart == VEL_OK ? "started" : nStart == VEL_E_FAIL ? "failed" : "?");
+        for (const std::string& call : Describe(shell.Take(), names)) line += ", " + call;
+        api.velCardIdentify("R", 1);
+        const std::vector<ShellCall> identify = shell.Take();
+        line += " | " + (identify.empty() ? "none" : Describe(identify[0], names));
+        if (pfnBetween != nullptr) pfnBetween(stage);
+        api.velCardUnknown("R", 1);
+        line += " | " + Tip(shell.Take());
+        api.velSetDsgnColors(0xFFFFFFFF, 0x00123456);
+        if (nStart == VEL_OK) {
+            api.velStartSEMRotation();
+            PumpUntil([&] { return !shell.Calls().empty(); }, 5000);
+            api.velStopSEMRotation();
+            line += " | " + Tip(shell.Take());
+        }
+        api.velStopTray();
     }
-    ~COptionServer() {
-        SetEnvironmentVariableA("VEL_OPTSRV_ANSWERS", nullptr);
-        EXPECT_EQ(Call("DllUnregisterServer"), S_OK);
-        if (m_hServer != nullptr) FreeLibrary(m_hServer);
-    }
-    COptionServer(const COptionServer&) = delete;
-    COptionServer& operator=(const COptionServer&) = delete;
-    // Makes the server answer from this file.
-    static void Answer(const std::string& path) {
-        SetEnvironmentVariableA("VEL_OPTSRV_ANSWERS", path.c_str());
-    }
+    api.Unload();
+    // A copy left loaded would carry its state into the next case.
+    return GetModuleHandleA(stage("velTrayLib.dll").c_str()) == nullptr ? line : "still loaded";
+}
 
-  private:
-    HRESULT Call(const char* pszEntry) const {
-        const auto pfn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-            reinterpret_cast<void*>(GetProcAddress(m_hServer, pszEntry)));
-        return pfn != nullptr ? pfn() : E_NOTIMPL;
-    }
-    HMODULE m_hServer;  // velOptSrv.dll from build/bin, loaded to call its registration
-};
+// What Drive tells of a start that succeeds or fails, with these texts.
+std::string Expected(bool bStarts, const Texts& texts) {
+    return std::string(bStarts ? "started, add MIT ? 'Tessaroth Quillmark'" : "failed") +
+           " | add MIT own 202 '" + texts[0] + "' | '" + texts[1] + "'" +
+           (bStarts ? " | '" + texts[2] + "'" : "");
+}
 
 }  // namespace
 
 TEST(Faults, DesignComponentsThatCannotServeFailTheStartOnly) {
-    const std::string variants = kBin + "testdata\\design\\";
+    // Without four pictures there is no SEM icon; the chip icons keep the library's own pictures.
+    const std::string variants = ProgramFolder() + "testdata\\design\\";
     const struct {
         const char* pszCase;
         std::string source;  // copied as velDsgn.dll; empty: the bytes below instead
         std::string bytes;   // written as velDsgn.dll; empty too: no velDsgn.dll
         bool bStarts;
     } cases[] = {
-        {"shipped", kBin + "velDsgn.dll", "", true},
+        {"shipped", "velDsgn.dll", "", true},
         {"missing", "", "", false},
         {"text file", "", "This is no library.\r\n", false},
         {"MZ and garbage", "", "MZ" + Garbage(3000), false},
@@ -244,46 +126,22 @@ TEST(Faults, DesignComponentsThatCannotServeFailTheStartOnly) {
         {"odd types, failed 101 and 205", variants + "odd\\velDsgn.dll", "", true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszCase);
-        CStage stage;
+        Stage stage;
         stage.Remove("velDsgn.dll");
-        if (!c.source.empty()) {
-            ASSERT_TRUE(CopyFileA(c.source.c_str(), stage.Path("velDsgn.dll").c_str(), FALSE));
-        } else if (!c.bytes.empty()) {
-            stage.Write("velDsgn.dll", c.bytes);
-        }
-        const Outcome out = stage.Drive();
-        if (c.bStarts) {
-            // The SEM icon comes up with the component's resting picture.
-            EXPECT_EQ(out.nStart, VEL_OK);
-            ASSERT_EQ(out.start.size(), 1u);
-            EXPECT_EQ(out.start[0].dwMessage, static_cast<DWORD>(NIM_ADD));
-            EXPECT_NE(out.start[0].hIcon, nullptr);
-            EXPECT_EQ(out.start[0].tip, kProduct);
-            ExpectTexts(out, kEnglish);
-        } else {
-            // Without four pictures there is no SEM icon; the chip icons keep the library's own
-            // pictures and the language library's texts.
-            EXPECT_EQ(out.nStart, VEL_E_FAIL);
-            EXPECT_TRUE(out.start.empty());
-            ExpectTexts(out, {kEnglish.identify, kEnglish.unknown, "-"});
-        }
+        EXPECT_TRUE(c.source.empty() ? c.bytes.empty() || stage.Write("velDsgn.dll", c.bytes)
+                                     : stage.Copy(c.source, "velDsgn.dll"));
+        EXPECT_EQ(Drive(stage), Expected(c.bStarts, kEnglish)) << c.pszCase;
     }
 }
 
 TEST(Faults, BrokenLanguageLibrariesGiveNoTextOfTheirOwn) {
-    const std::string english = ReadAll(kBin + "enuSEMk.dll");
+    const std::string english = ReadBytes(ProgramFolder() + "enuSEMk.dll");
     ASSERT_GT(english.size(), 1024u);
     // Block 307 (ids 4896 to 4911): id 4908 whole, then 4909 claiming 65535 characters where two
     // follow. Block 318 (ids 5072 to 5087): its first entry claims more than the whole block, so
     // the way to 5083 runs out of it.
-    std::vector<WORD> block307(12, 0);
-    block307.insert(block307.end(), {3, 'X', 'i', 'd', 0xFFFF, 'Y', 'Y'});
-    const std::vector<std::pair<WORD, std::vector<WORD>>> shortBlocks = {{307, block307},
-                                                                         {318, {0x7FFF, 'Z', 'Z'}}};
-    const Texts kCut = {"Xid", "", ""};
-    const Texts kCutThenGerman = {"Xid", kGerman.unknown, kGerman.rotating};
-
+    const StringBlocks shortBlocks = {{307, std::wstring(12, L'\0') + L"\x3Xid\xFFFFYY"},
+                                      {318, L"\x7FFFZZ"}};
     struct Case {
         std::string name;
         std::string bytes;  // the staged enuSEMk.dll
@@ -295,37 +153,34 @@ TEST(Faults, BrokenLanguageLibrariesGiveNoTextOfTheirOwn) {
         {"intact", english, false, true, kEnglish},
         {"text", "enu is not a library\r\n", false, true, kGerman},
         {"MZ and garbage", "MZ" + Garbage(english.size()), false, true, kGerman},
-        {"short blocks", english, true, true, kCutThenGerman},
-        {"first half alone", english.substr(0, english.size() / 2), false, false, kNoText},
-        {"garbage alone", Garbage(4096), false, false, kNoText},
-        {"short blocks alone", english, true, false, kCut},
+        {"short blocks", english, true, true, {"Xid", kGerman[1], kGerman[2]}},
+        {"first half alone", english.substr(0, english.size() / 2), false, false, {"", "", ""}},
+        {"garbage alone", Garbage(4096), false, false, {"", "", ""}},
+        {"short blocks alone", english, true, false, {"Xid", "", ""}},
     };
-    // Cut in the headers, the resource directory, the texts, and the padding after them: a
-    // file that is not whole is refused, even where the lost part held no text.
+    // Cut in the headers, the resource directory, the texts, and the padding after them: a file
+    // that is not whole is refused, even where the lost part held no text.
     for (const size_t nLength : {size_t{512}, english.size() * 41 / 64, english.size() * 3 / 4,
                                  english.size() * 13 / 16, english.size() - 100}) {
         cases.push_back({"first " + std::to_string(nLength) + " bytes", english.substr(0, nLength),
                          false, true, kGerman});
     }
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        CStage stage;
+        Stage stage;
         stage.Write("enuSEMk.dll", c.bytes);
-        if (c.bShortBlocks) stage.ReplaceBlocks("enuSEMk.dll", shortBlocks);
+        EXPECT_TRUE(!c.bShortBlocks || WriteStringBlocks(stage("enuSEMk.dll"), shortBlocks, false));
         if (!c.bGerman) stage.Remove("deuSEMk.dll");
-        const Outcome out = stage.Drive();
         // Texts are no part of the start: it succeeds whatever the libraries hold.
-        EXPECT_EQ(out.nStart, VEL_OK);
-        ExpectTexts(out, c.expected);
+        EXPECT_EQ(Drive(stage), Expected(true, c.expected)) << c.name;
     }
 }
 
 TEST(Faults, UnusableOptionsLeaveTheFirstLanguage) {
-    COptionServer server;
+    OptionServer server;
     const struct {
         const char* pszCase;
         std::string options;  // velOptions.reg; empty: none; "<other>" stands for the language
-        std::string answers;  // the server's answers file; empty: a file that does not exist
+        std::string answers;  // the server's answers
         bool bOther;          // the other language is chosen, not the first
     } cases[] = {
         {"file chooses", Options("<other>"), "", true},
@@ -346,22 +201,49 @@ TEST(Faults, UnusableOptionsLeaveTheFirstLanguage) {
         {"garbage answers", "", Garbage(8192), false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszCase);
-        CStage stage;
-        const std::string first = stage.FirstLanguage();
-        const std::string other = first == "enu" ? "deu" : "enu";
-        auto withOther = [&other](std::string text) {
-            for (size_t nAt; (nAt = text.find("<other>")) != std::string::npos;) {
+        Stage stage;
+        // The language the folder lists first is the one without option.
+        WIN32_FIND_DATAA found;
+        FindClose(FindFirstFileA(stage("???SEMk.dll").c_str(), &found));
+        const std::string first(found.cFileName, 3), other = first == "enu" ? "deu" : "enu";
+        const auto withOther = [&other](std::string text) {
+            for (size_t nAt; (nAt = text.find("<other>")) != std::string::npos;)
                 text.replace(nAt, 7, other);
-            }
             return text;
         };
         stage.Remove("velOptions.reg");
         if (!c.options.empty()) stage.Write("velOptions.reg", withOther(c.options));
-        if (!c.answers.empty()) stage.Write("answers.ini", withOther(c.answers));
-        COptionServer::Answer(stage.Path("answers.ini"));
-        const Outcome out = stage.Drive();
-        EXPECT_EQ(out.nStart, VEL_OK);
-        ExpectTexts(out, (c.bOther ? other : first) == "enu" ? kEnglish : kGerman);
+        server.Answer(withOther(c.answers));
+        EXPECT_EQ(Drive(stage),
+                  Expected(true, (c.bOther ? other : first) == "enu" ? kEnglish : kGerman))
+            << c.pszCase;
     }
+}
+
+namespace {
+
+OptionServer* g_pServer = nullptr;  // the server of the running case
+
+// The host's language changes between two calls: in the file (one of another size, as an editor
+// leaves it), or at the server.
+void FileTurnsGerman(const Stage& stage) { stage.Write("velOptions.reg", Options("deu") + "\r\n"); }
+void ServerTurnsGerman(const Stage&) {
+    g_pServer->Answer("[0x00000002]\r\nType=BSTR\r\nValue=deu\r\n");
+}
+
+}  // namespace
+
+TEST(Options, ALanguageChangeTakesEffectAtTheNextCall) {
+    OptionServer server;
+    g_pServer = &server;
+    const Texts kChanged = {kEnglish[0], kGerman[1], kGerman[2]};
+    for (const bool bServer : {false, true}) {
+        Stage stage;
+        if (bServer) stage.Write("velOptions.reg", Options("deu", false));
+        server.Answer("[0x00000002]\r\nType=BSTR\r\nValue=enu\r\n");
+        EXPECT_EQ(Drive(stage, bServer ? &ServerTurnsGerman : &FileTurnsGerman),
+                  Expected(true, kChanged))
+            << bServer;
+    }
+    g_pServer = nullptr;
 }

@@ -3,240 +3,163 @@
 #include <oleauto.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "ImportPatch.h"
-#include "LiveSet.h"
 
 namespace {
 
-// The books, in static memory so that the bent allocator never allocates.
-CLiveSet g_books[CLeakCounter::kPoolCount];
+using P = CLeakCounter::Pool;
+
+// Memory of the books from a heap of their own, which the bent allocator does not count.
+HANDLE g_hBooksHeap = nullptr;
+template <typename T>
+struct BooksAllocator {
+    using value_type = T;
+    BooksAllocator() = default;
+    template <typename U>
+    BooksAllocator(const BooksAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(HeapAlloc(g_hBooksHeap, 0, n * sizeof(T))); }
+    void deallocate(T* p, size_t) { HeapFree(g_hBooksHeap, 0, p); }
+    bool operator==(const BooksAllocator&) const { return true; }
+    bool operator!=(const BooksAllocator&) const { return false; }
+};
+// A book: each live object with its amount (references of a handle, bytes of a heap block).
+using Book = std::unordered_map<uintptr_t, size_t, std::hash<uintptr_t>, std::equal_to<uintptr_t>,
+                                BooksAllocator<std::pair<const uintptr_t, size_t>>>;
+Book* g_books = nullptr;
 // Serialises the books: the rotation thread creates and frees too.
 CRITICAL_SECTION g_booksLock;
-// True while the library's pauses are cut short.
 volatile LONG g_nFastClock = 0;
 
-// Whether a pool's keys can be alive only once (device contexts from GetDC are
-// cached and handed out again; module references are counted).
-bool IsUnique(CLeakCounter::Pool pool) {
-    return pool != CLeakCounter::kDcs && pool != CLeakCounter::kModules;
-}
-
-void Created(CLeakCounter::Pool pool, uintptr_t nKey, size_t nAmount = 1) {
+// Books an object created. Device contexts from GetDC are cached and handed out again, and
+// module references are counted; any other key alive again was freed unseen and starts anew.
+void Created(P pool, uintptr_t nKey, size_t nAmount = 1) {
+    if (nKey == 0 || nKey == reinterpret_cast<uintptr_t>(INVALID_HANDLE_VALUE)) return;
     EnterCriticalSection(&g_booksLock);
-    g_books[pool].Add(nKey, nAmount, IsUnique(pool));
+    size_t& nLive = g_books[pool][nKey];
+    nLive = (pool == P::kDcs || pool == P::kModules ? nLive : 0) + nAmount;
     LeaveCriticalSection(&g_booksLock);
 }
 
-void Deleted(CLeakCounter::Pool pool, uintptr_t nKey) {
+// Books an object freed: a heap block at once, a handle one reference at a time.
+void Deleted(P pool, uintptr_t nKey) {
     EnterCriticalSection(&g_booksLock);
-    if (pool == CLeakCounter::kHeap) {
-        g_books[pool].Drop(nKey);
-    } else {
-        g_books[pool].Take(nKey, 1);
-    }
+    const auto found = g_books[pool].find(nKey);
+    if (found != g_books[pool].end() && (pool == P::kHeapBlocks || --found->second == 0))
+        g_books[pool].erase(found);
     LeaveCriticalSection(&g_booksLock);
 }
-
-// A handle value as a key; failures (null, INVALID_HANDLE_VALUE) are no object.
-template <typename H>
-uintptr_t KeyOf(H h) {
-    const uintptr_t nKey = (uintptr_t)(h);
-    return nKey == (uintptr_t)INVALID_HANDLE_VALUE ? 0 : nKey;
-}
-
-// The original function behind each bent import, by its place in the table below.
-void* g_originals[64];
-
-template <int Id, typename R, typename... A>
-R WINAPI Creating(A... args);
-template <int Id, typename A0, typename... A>
-BOOL WINAPI Deleting(A0 h, A... args);
 
 // One bent import: where it is, what replaces it and which book it keeps.
 struct Bend {
     const char* pszDll;       // the DLL the program imports it from
     const char* pszFunction;  // its name
     void* pReplacement;       // the counting replacement
-    CLeakCounter::Pool pool;  // the book it writes to
+    P pool;                   // the book it writes to
 };
-
-// The counting replacement of a function that creates an object, for place Id.
-template <int Id, typename R, typename... A>
-void* CreatorFor(R(WINAPI*)(A...)) {
-    return reinterpret_cast<void*>(&Creating<Id, R, A...>);
-}
-// The counting replacement of a function that frees its first argument, for place Id.
-template <int Id, typename A0, typename... A>
-void* DeleterFor(BOOL(WINAPI*)(A0, A...)) {
-    return reinterpret_cast<void*>(&Deleting<Id, A0, A...>);
-}
-
-// The original function of a place, as its own type.
+extern const Bend g_bends[];
+// The original function behind each bent import, by its place in the table.
+void* g_originals[64];
 template <typename F>
 F Original(int nId) {
     return reinterpret_cast<F>(g_originals[nId]);
 }
 
-// Places of the hand-written replacements in the table.
-enum Special {
-    kGetDC = 40,
-    kGetWindowDC,
-    kReleaseDC,
-    kBeginPaint,
-    kEndPaint,
-    kDuplicateHandle,
-    kBeginThreadEx,
-    kMalloc,
-    kCalloc,
-    kRealloc,
-    kFree,
-    kStrDup,
-    kSysAllocStringLen,
-    kSysFreeString,
-    kSleep,
-};
-
-extern const Bend g_bends[];
-extern const size_t g_nBends;
-
 // Calls the original and books what it created.
 template <int Id, typename R, typename... A>
 R WINAPI Creating(A... args) {
     const R r = Original<R(WINAPI*)(A...)>(Id)(args...);
-    Created(g_bends[Id].pool, KeyOf(r));
+    Created(g_bends[Id].pool, (uintptr_t)(r));
     return r;
 }
-
-// Calls the original and books the object it freed.
-template <int Id, typename A0, typename... A>
-BOOL WINAPI Deleting(A0 h, A... args) {
-    const BOOL bDone = Original<BOOL(WINAPI*)(A0, A...)>(Id)(h, args...);
-    if (bDone) Deleted(g_bends[Id].pool, KeyOf(h));
-    return bDone;
+template <int Id, typename R, typename... A>
+void* CreatorFor(R(WINAPI*)(A...)) {
+    return reinterpret_cast<void*>(&Creating<Id, R, A...>);
 }
-
-HDC WINAPI CountingGetDC(HWND hWnd) {
-    const HDC hDC = Original<decltype(&GetDC)>(kGetDC)(hWnd);
-    Created(CLeakCounter::kDcs, KeyOf(hDC));
-    return hDC;
+// Calls the original and books the object it freed: the first argument, or the second.
+template <int Id, int Arg, typename R, typename... A>
+R WINAPI Deleting(A... args) {
+    const uintptr_t keys[] = {(uintptr_t)(args)...};
+    const R r = Original<R(WINAPI*)(A...)>(Id)(args...);
+    if (r) Deleted(g_bends[Id].pool, keys[Arg]);
+    return r;
 }
-
-HDC WINAPI CountingGetWindowDC(HWND hWnd) {
-    const HDC hDC = Original<decltype(&GetWindowDC)>(kGetWindowDC)(hWnd);
-    Created(CLeakCounter::kDcs, KeyOf(hDC));
-    return hDC;
-}
-
-int WINAPI CountingReleaseDC(HWND hWnd, HDC hDC) {
-    const int nDone = Original<decltype(&ReleaseDC)>(kReleaseDC)(hWnd, hDC);
-    if (nDone) Deleted(CLeakCounter::kDcs, KeyOf(hDC));
-    return nDone;
-}
-
-HDC WINAPI CountingBeginPaint(HWND hWnd, PAINTSTRUCT* pPaint) {
-    const HDC hDC = Original<decltype(&BeginPaint)>(kBeginPaint)(hWnd, pPaint);
-    Created(CLeakCounter::kDcs, KeyOf(hDC));
-    return hDC;
+template <int Id, int Arg = 0, typename R, typename... A>
+void* DeleterFor(R(WINAPI*)(A...)) {
+    return reinterpret_cast<void*>(&Deleting<Id, Arg, R, A...>);
 }
 
 BOOL WINAPI CountingEndPaint(HWND hWnd, const PAINTSTRUCT* pPaint) {
-    if (pPaint != nullptr) Deleted(CLeakCounter::kDcs, KeyOf(pPaint->hdc));
-    return Original<decltype(&EndPaint)>(kEndPaint)(hWnd, pPaint);
+    if (pPaint != nullptr) Deleted(P::kDcs, reinterpret_cast<uintptr_t>(pPaint->hdc));
+    return Original<decltype(&EndPaint)>(41)(hWnd, pPaint);
 }
-
-BOOL WINAPI CountingDuplicateHandle(HANDLE hSourceProcess, HANDLE hSource, HANDLE hTargetProcess,
-                                    HANDLE* phTarget, DWORD nAccess, BOOL bInherit,
-                                    DWORD nOptions) {
-    const BOOL bDone = Original<decltype(&DuplicateHandle)>(kDuplicateHandle)(
-        hSourceProcess, hSource, hTargetProcess, phTarget, nAccess, bInherit, nOptions);
-    if (!bDone) return bDone;
-    const HANDLE hSelf = GetCurrentProcess();
-    if ((nOptions & DUPLICATE_CLOSE_SOURCE) != 0 && hSourceProcess == hSelf)
-        Deleted(CLeakCounter::kHandles, KeyOf(hSource));
-    if (hTargetProcess == hSelf && phTarget != nullptr)
-        Created(CLeakCounter::kHandles, KeyOf(*phTarget));
+BOOL WINAPI CountingDuplicateHandle(HANDLE hFrom, HANDLE hSource, HANDLE hTo, HANDLE* phTarget,
+                                    DWORD nAccess, BOOL bInherit, DWORD nOptions) {
+    const BOOL bDone = Original<decltype(&DuplicateHandle)>(42)(hFrom, hSource, hTo, phTarget,
+                                                                nAccess, bInherit, nOptions);
+    if (bDone && (nOptions & DUPLICATE_CLOSE_SOURCE) != 0 && hFrom == GetCurrentProcess())
+        Deleted(P::kHandles, reinterpret_cast<uintptr_t>(hSource));
+    if (bDone && hTo == GetCurrentProcess() && phTarget != nullptr)
+        Created(P::kHandles, reinterpret_cast<uintptr_t>(*phTarget));
     return bDone;
 }
-
-using BeginThreadEx = uintptr_t(__cdecl*)(void*, unsigned, unsigned(__stdcall*)(void*), void*,
-                                          unsigned, unsigned*);
 uintptr_t __cdecl CountingBeginThreadEx(void* pSecurity, unsigned nStack,
                                         unsigned(__stdcall* pfnEntry)(void*), void* pArg,
                                         unsigned nFlags, unsigned* pnThreadId) {
-    const uintptr_t hThread = Original<BeginThreadEx>(kBeginThreadEx)(pSecurity, nStack, pfnEntry,
-                                                                      pArg, nFlags, pnThreadId);
-    Created(CLeakCounter::kHandles, hThread);
+    using BeginThreadEx = decltype(&CountingBeginThreadEx);
+    const uintptr_t hThread =
+        Original<BeginThreadEx>(43)(pSecurity, nStack, pfnEntry, pArg, nFlags, pnThreadId);
+    Created(P::kHandles, hThread);
     return hThread;
 }
-
 void* __cdecl CountingMalloc(size_t nBytes) {
-    void* p = Original<void*(__cdecl*)(size_t)>(kMalloc)(nBytes);
-    Created(CLeakCounter::kHeap, KeyOf(p), nBytes);
+    void* p = Original<void*(__cdecl*)(size_t)>(44)(nBytes);
+    Created(P::kHeapBlocks, reinterpret_cast<uintptr_t>(p), nBytes);
     return p;
 }
-
 void* __cdecl CountingCalloc(size_t nCount, size_t nSize) {
-    void* p = Original<void*(__cdecl*)(size_t, size_t)>(kCalloc)(nCount, nSize);
-    Created(CLeakCounter::kHeap, KeyOf(p), nCount * nSize);
+    void* p = Original<void*(__cdecl*)(size_t, size_t)>(45)(nCount, nSize);
+    Created(P::kHeapBlocks, reinterpret_cast<uintptr_t>(p), nCount * nSize);
     return p;
 }
-
 void* __cdecl CountingRealloc(void* pOld, size_t nBytes) {
-    void* p = Original<void*(__cdecl*)(void*, size_t)>(kRealloc)(pOld, nBytes);
+    void* p = Original<void*(__cdecl*)(void*, size_t)>(46)(pOld, nBytes);
     // A failed growth leaves the old block alive; a size of 0 frees it.
     if (p == nullptr && nBytes != 0) return p;
-    Deleted(CLeakCounter::kHeap, KeyOf(pOld));
-    Created(CLeakCounter::kHeap, KeyOf(p), nBytes);
+    Deleted(P::kHeapBlocks, reinterpret_cast<uintptr_t>(pOld));
+    Created(P::kHeapBlocks, reinterpret_cast<uintptr_t>(p), nBytes);
     return p;
 }
-
 void __cdecl CountingFree(void* p) {
-    Deleted(CLeakCounter::kHeap, KeyOf(p));
-    Original<void(__cdecl*)(void*)>(kFree)(p);
+    Deleted(P::kHeapBlocks, reinterpret_cast<uintptr_t>(p));
+    Original<void(__cdecl*)(void*)>(47)(p);
 }
-
 char* __cdecl CountingStrDup(const char* psz) {
-    char* p = Original<char*(__cdecl*)(const char*)>(kStrDup)(psz);
-    if (p != nullptr) Created(CLeakCounter::kHeap, KeyOf(p), strlen(p) + 1);
+    char* p = Original<char*(__cdecl*)(const char*)>(48)(psz);
+    if (p != nullptr) Created(P::kHeapBlocks, reinterpret_cast<uintptr_t>(p), strlen(p) + 1);
     return p;
 }
-
 BSTR WINAPI CountingSysAllocStringLen(const OLECHAR* psz, UINT nLength) {
-    const BSTR b = Original<decltype(&SysAllocStringLen)>(kSysAllocStringLen)(psz, nLength);
-    Created(CLeakCounter::kHeap, KeyOf(b), (nLength + 1) * sizeof(OLECHAR));
+    const BSTR b = Original<decltype(&SysAllocStringLen)>(49)(psz, nLength);
+    Created(P::kHeapBlocks, reinterpret_cast<uintptr_t>(b), (nLength + 1) * sizeof(OLECHAR));
     return b;
 }
-
 void WINAPI CountingSysFreeString(BSTR b) {
-    Deleted(CLeakCounter::kHeap, KeyOf(b));
-    Original<decltype(&SysFreeString)>(kSysFreeString)(b);
+    Deleted(P::kHeapBlocks, reinterpret_cast<uintptr_t>(b));
+    Original<decltype(&SysFreeString)>(50)(b);
 }
-
 void WINAPI CountingSleep(DWORD nMs) {
-    Original<decltype(&Sleep)>(kSleep)(g_nFastClock != 0 && nMs != INFINITE ? 0 : nMs);
+    Original<decltype(&Sleep)>(51)(g_nFastClock != 0 && nMs != INFINITE ? 0 : nMs);
 }
 
-// An unused place of the table.
-const Bend kNone = {nullptr, nullptr, nullptr, CLeakCounter::kPoolCount};
-
-using P = CLeakCounter::Pool;
-constexpr P kGdi = CLeakCounter::kGdiObjects;
-constexpr P kDc = CLeakCounter::kDcs;
-constexpr P kWnd = CLeakCounter::kWindows;
-constexpr P kMenu = CLeakCounter::kMenus;
-constexpr P kHook = CLeakCounter::kHooks;
-constexpr P kIcon = CLeakCounter::kIcons;
-constexpr P kKernel = CLeakCounter::kHandles;
-constexpr P kModule = CLeakCounter::kModules;
-constexpr P kHeapPool = CLeakCounter::kHeap;
-
-}  // namespace
-
-namespace {
-
+constexpr P kGdi = P::kGdiObjects, kDc = P::kDcs, kWnd = P::kWindows, kMenu = P::kMenus,
+            kHook = P::kHooks, kIcon = P::kIcons, kKernel = P::kHandles, kModule = P::kModules,
+            kHeap = P::kHeapBlocks;
+#define VEL_HAND_WRITTEN(dll, name, function, pool) \
+    { dll, name, reinterpret_cast<void*>(&function), pool }
+// The hand-written replacements sit at the places their Original calls name (41 to 51).
 const Bend g_bends[] = {
     {"gdi32.dll", "CreateBitmap", CreatorFor<0>(&CreateBitmap), kGdi},
     {"gdi32.dll", "CreateCompatibleBitmap", CreatorFor<1>(&CreateCompatibleBitmap), kGdi},
@@ -275,72 +198,65 @@ const Bend g_bends[] = {
     {"kernel32.dll", "LoadLibraryW", CreatorFor<34>(&LoadLibraryW), kModule},
     {"kernel32.dll", "LoadLibraryExA", CreatorFor<35>(&LoadLibraryExA), kModule},
     {"kernel32.dll", "FreeLibrary", DeleterFor<36>(&FreeLibrary), kModule},
-    kNone,
-    kNone,
-    kNone,
-    {"user32.dll", "GetDC", reinterpret_cast<void*>(&CountingGetDC), kDc},
-    {"user32.dll", "GetWindowDC", reinterpret_cast<void*>(&CountingGetWindowDC), kDc},
-    {"user32.dll", "ReleaseDC", reinterpret_cast<void*>(&CountingReleaseDC), kDc},
-    {"user32.dll", "BeginPaint", reinterpret_cast<void*>(&CountingBeginPaint), kDc},
-    {"user32.dll", "EndPaint", reinterpret_cast<void*>(&CountingEndPaint), kDc},
-    {"kernel32.dll", "DuplicateHandle", reinterpret_cast<void*>(&CountingDuplicateHandle), kKernel},
-    {"msvcrt.dll", "_beginthreadex", reinterpret_cast<void*>(&CountingBeginThreadEx), kKernel},
-    {"msvcrt.dll", "malloc", reinterpret_cast<void*>(&CountingMalloc), kHeapPool},
-    {"msvcrt.dll", "calloc", reinterpret_cast<void*>(&CountingCalloc), kHeapPool},
-    {"msvcrt.dll", "realloc", reinterpret_cast<void*>(&CountingRealloc), kHeapPool},
-    {"msvcrt.dll", "free", reinterpret_cast<void*>(&CountingFree), kHeapPool},
-    {"msvcrt.dll", "_strdup", reinterpret_cast<void*>(&CountingStrDup), kHeapPool},
-    {"oleaut32.dll", "SysAllocStringLen", reinterpret_cast<void*>(&CountingSysAllocStringLen),
-     kHeapPool},
-    {"oleaut32.dll", "SysFreeString", reinterpret_cast<void*>(&CountingSysFreeString), kHeapPool},
-    {"kernel32.dll", "Sleep", reinterpret_cast<void*>(&CountingSleep), CLeakCounter::kPoolCount},
+    {"user32.dll", "GetDC", CreatorFor<37>(&GetDC), kDc},
+    {"user32.dll", "GetWindowDC", CreatorFor<38>(&GetWindowDC), kDc},
+    {"user32.dll", "BeginPaint", CreatorFor<39>(&BeginPaint), kDc},
+    {"user32.dll", "ReleaseDC", DeleterFor<40, 1>(&ReleaseDC), kDc},
+    VEL_HAND_WRITTEN("user32.dll", "EndPaint", CountingEndPaint, kDc),
+    VEL_HAND_WRITTEN("kernel32.dll", "DuplicateHandle", CountingDuplicateHandle, kKernel),
+    VEL_HAND_WRITTEN("msvcrt.dll", "_beginthreadex", CountingBeginThreadEx, kKernel),
+    VEL_HAND_WRITTEN("msvcrt.dll", "malloc", CountingMalloc, kHeap),
+    VEL_HAND_WRITTEN("msvcrt.dll", "calloc", CountingCalloc, kHeap),
+    VEL_HAND_WRITTEN("msvcrt.dll", "realloc", CountingRealloc, kHeap),
+    VEL_HAND_WRITTEN("msvcrt.dll", "free", CountingFree, kHeap),
+    VEL_HAND_WRITTEN("msvcrt.dll", "_strdup", CountingStrDup, kHeap),
+    VEL_HAND_WRITTEN("oleaut32.dll", "SysAllocStringLen", CountingSysAllocStringLen, kHeap),
+    VEL_HAND_WRITTEN("oleaut32.dll", "SysFreeString", CountingSysFreeString, kHeap),
+    VEL_HAND_WRITTEN("kernel32.dll", "Sleep", CountingSleep, P::kPoolCount),
 };
-const size_t g_nBends = sizeof g_bends / sizeof g_bends[0];
-
-bool IsLiveGdiObject(uintptr_t nKey) { return GetObjectType(reinterpret_cast<HGDIOBJ>(nKey)) != 0; }
-bool IsLiveWindow(uintptr_t nKey) { return IsWindow(reinterpret_cast<HWND>(nKey)) != FALSE; }
-bool IsLiveMenu(uintptr_t nKey) { return IsMenu(reinterpret_cast<HMENU>(nKey)) != FALSE; }
+#undef VEL_HAND_WRITTEN
 
 }  // namespace
 
 CLeakCounter::CLeakCounter() {
     static_assert(sizeof g_bends / sizeof g_bends[0] <= sizeof g_originals / sizeof(void*),
-                  "every bent import has a place for its original");
+                  "a place for every original");
     InitializeCriticalSection(&g_booksLock);
-    for (size_t i = 0; i < g_nBends; ++i) {
-        if (g_bends[i].pszDll == nullptr) continue;
+    g_hBooksHeap = HeapCreate(0, 0, 0);
+    g_books = new (HeapAlloc(g_hBooksHeap, 0, sizeof(Book) * P::kPoolCount)) Book[P::kPoolCount];
+    for (size_t i = 0; i < sizeof g_bends / sizeof g_bends[0]; ++i) {
         // The original is known before the slot is bent, so no call finds it missing.
         g_originals[i] = reinterpret_cast<void*>(
             GetProcAddress(GetModuleHandleA(g_bends[i].pszDll), g_bends[i].pszFunction));
-        auto pPatch = std::make_unique<CImportPatch>(
-            nullptr, g_bends[i].pszDll, g_bends[i].pszFunction, g_bends[i].pReplacement);
-        if (!pPatch->IsActive()) m_missing.push_back(g_bends[i].pszFunction);
-        m_patches.push_back(std::move(pPatch));
+        m_patches.push_back(std::make_unique<CImportPatch>(
+            nullptr, g_bends[i].pszDll, g_bends[i].pszFunction, g_bends[i].pReplacement));
+        if (!m_patches.back()->IsActive()) m_missing.push_back(g_bends[i].pszFunction);
     }
 }
 
 CLeakCounter::~CLeakCounter() { m_patches.clear(); }
 
-CLeakCounter::Count CLeakCounter::Sample(Pool pool) {
+long CLeakCounter::Live(Pool pool) {
+    // Objects that died with others are forgotten first.
+    static bool (*const pfnAlive[])(uintptr_t) = {
+        [](uintptr_t nKey) { return GetObjectType(reinterpret_cast<HGDIOBJ>(nKey)) != 0; }, nullptr,
+        [](uintptr_t nKey) { return IsWindow(reinterpret_cast<HWND>(nKey)) != FALSE; },
+        [](uintptr_t nKey) { return IsMenu(reinterpret_cast<HMENU>(nKey)) != FALSE; }};
     EnterCriticalSection(&g_booksLock);
-    CLiveSet& book = g_books[pool];
-    if (pool == kGdiObjects) book.Prune(&IsLiveGdiObject);
-    if (pool == kWindows) book.Prune(&IsLiveWindow);
-    if (pool == kMenus) book.Prune(&IsLiveMenu);
-    const Count count = {book.Created(), book.Deleted(), book.Live(),
-                         pool == kHeap ? book.Amount() : 0};
+    Book& book = g_books[pool == kHeapBytes ? kHeapBlocks : pool];
+    for (auto entry = book.begin(); entry != book.end();)
+        entry = pool < 4 && pfnAlive[pool] != nullptr && !pfnAlive[pool](entry->first)
+                    ? book.erase(entry)
+                    : std::next(entry);
+    long nLive = static_cast<long>(book.size());
+    if (pool == kHeapBytes) {
+        nLive = 0;
+        for (const auto& entry : book) nLive += static_cast<long>(entry.second);
+    }
     LeaveCriticalSection(&g_booksLock);
-    return count;
-}
-
-bool CLeakCounter::Overflowed() {
-    EnterCriticalSection(&g_booksLock);
-    bool bOverflow = false;
-    for (const CLiveSet& book : g_books) bOverflow = bOverflow || book.Overflowed();
-    LeaveCriticalSection(&g_booksLock);
-    return bOverflow;
+    return nLive;
 }
 
 void CLeakCounter::SetFastClock(bool bOn) { InterlockedExchange(&g_nFastClock, bOn ? 1 : 0); }
 
-void CLeakCounter::RealSleep(DWORD nMs) { Original<decltype(&Sleep)>(kSleep)(nMs); }
+void CLeakCounter::RealSleep(DWORD nMs) { Original<decltype(&Sleep)>(51)(nMs); }

@@ -4,8 +4,6 @@
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
 
-#include <sstream>
-
 #include "bmpmenu/BmpMenu.h"
 #include "bmpmenu/BmpMenuToolBar.h"
 #include "framework/Wnd.h"
@@ -14,38 +12,6 @@ namespace {
 
 constexpr UINT WM_NEXTSTEP = WM_APP + 17;
 constexpr UINT_PTR kWatchdogTimer = 77;
-constexpr char kOwnerClass[] = "BmpMenuTestOwner";
-
-// The name of a message an owner records; null for the others.
-const char* Name(UINT message) {
-    static const struct {
-        UINT message;
-        const char* pszName;
-    } kRecorded[] = {{WM_INITMENU, "WM_INITMENU"},
-                     {WM_INITMENUPOPUP, "WM_INITMENUPOPUP"},
-                     {WM_ENTERMENULOOP, "WM_ENTERMENULOOP"},
-                     {WM_EXITMENULOOP, "WM_EXITMENULOOP"},
-                     {WM_MENUSELECT, "WM_MENUSELECT"},
-                     {WM_MENUCHAR, "WM_MENUCHAR"},
-                     {WM_COMMAND, "WM_COMMAND"}};
-    for (const auto& r : kRecorded) {
-        if (r.message == message) return r.pszName;
-    }
-    return nullptr;
-}
-
-// One line per message, with the parameters the expectation at the same place compares.
-std::string Describe(const std::vector<MenuMsg>& messages, const std::vector<MenuMsg>& mask) {
-    std::ostringstream out;
-    for (size_t i = 0; i < messages.size(); ++i) {
-        const int nCompare = i < mask.size() ? mask[i].nCompare : kBoth;
-        out << Name(messages[i].message) << std::hex;
-        if (nCompare & kWParam) out << " w=" << messages[i].wParam;
-        if (nCompare & kLParam) out << " l=" << messages[i].lParam;
-        out << "\n";
-    }
-    return out.str();
-}
 
 BOOL CALLBACK CloseMenusOfThread(HWND hWnd, LPARAM) {
     CBmpMenu* pMenu = MenuOf(hWnd);
@@ -55,22 +21,18 @@ BOOL CALLBACK CloseMenusOfThread(HWND hWnd, LPARAM) {
 
 }  // namespace
 
-void ExpectSequence(const std::vector<MenuMsg>& actual, const std::vector<MenuMsg>& expected,
-                    const char* pszContext) {
-    EXPECT_EQ(Describe(actual, expected), Describe(expected, expected)) << pszContext;
-}
-
 CMenuTestOwner::CMenuTestOwner(int x, int y) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = &CMenuTestOwner::WndProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kOwnerClass;
+    wc.lpszClassName = "BmpMenuTestOwner";
     RegisterClassA(&wc);
-    CreateWindowExA(0, kOwnerClass, "menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, 200, 120,
-                    nullptr, nullptr, wc.hInstance, this);
+    CreateWindowExA(0, wc.lpszClassName, "menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, 200,
+                    120, nullptr, nullptr, wc.hInstance, this);
     SetCursorPos(1010, 5);
-    Pump();
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
 CMenuTestOwner::~CMenuTestOwner() {
@@ -79,8 +41,6 @@ CMenuTestOwner::~CMenuTestOwner() {
 }
 
 CWnd* CMenuTestOwner::Wnd() const { return CWnd::FromHandle(m_hWnd); }
-
-void CMenuTestOwner::AddStep(std::function<void()> step) { m_steps.push_back(std::move(step)); }
 
 BOOL CMenuTestOwner::Track(CBmpMenu& menu, int x, int y, const RECT* pExclude) {
     m_bWatchdogFired = false;
@@ -95,18 +55,20 @@ BOOL CMenuTestOwner::Track(CBmpMenu& menu, int x, int y, const RECT* pExclude) {
     return bResult;
 }
 
-void CMenuTestOwner::Pump() {
+std::vector<std::string> CMenuTestOwner::Take() {
+    // Posted commands are recorded once they have been handled.
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    std::vector<std::string> lines;
+    lines.swap(m_lines);
+    return lines;
 }
 
-std::vector<MenuMsg> CMenuTestOwner::Take() {
-    std::vector<MenuMsg> messages;
-    messages.swap(m_messages);
-    return messages;
+std::string CMenuTestOwner::Text(UINT_PTR nValue) const {
+    const auto name = m_names.find(nValue);
+    char sz[16];
+    wsprintfA(sz, "%lx", static_cast<unsigned long>(nValue));
+    return name != m_names.end() ? name->second : sz;
 }
 
 LRESULT CALLBACK CMenuTestOwner::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -122,44 +84,46 @@ LRESULT CALLBACK CMenuTestOwner::WndProc(HWND hWnd, UINT message, WPARAM wParam,
 }
 
 LRESULT CMenuTestOwner::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (Name(message) != nullptr) m_messages.push_back({message, kBoth, wParam, lParam});
-    switch (message) {
-        case WM_ENTERIDLE:
-            ++m_nEnterIdle;
-            return 0;
-        case WM_ENTERMENULOOP:
-            m_openMenus.push_back(reinterpret_cast<HWND>(lParam));
-            if (m_openMenus.size() == 1 && !m_steps.empty()) {
-                PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
-            }
-            return 0;
-        case WM_EXITMENULOOP:
-            if (!m_openMenus.empty()) m_openMenus.pop_back();
-            return 0;
-        case WM_MENUCHAR:
-            return m_nMenuCharAnswer;
-        case WM_NEXTSTEP:
-            if (!m_steps.empty()) {
-                std::function<void()> step = std::move(m_steps.front());
-                m_steps.pop_front();
-                try {
-                    step();
-                } catch (...) {
-                    // Nothing may leave a window procedure; the watchdog ends the menus.
-                    ADD_FAILURE() << "a step failed with an exception";
-                }
-                PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
-            }
-            return 0;
-        case WM_TIMER:
-            if (wParam == kWatchdogTimer) {
-                m_bWatchdogFired = true;
-                EnumThreadWindows(GetCurrentThreadId(), CloseMenusOfThread, 0);
-            }
-            return 0;
-        default:
-            return DefWindowProcA(m_hWnd, message, wParam, lParam);
+    static const std::map<UINT, std::string> kRecorded = {
+        {WM_INITMENU, "initmenu"},    {WM_INITMENUPOPUP, "initpopup"},
+        {WM_MENUSELECT, "select"},    {WM_MENUCHAR, "menuchar"},
+        {WM_COMMAND, "command"},      {WM_ENTERMENULOOP, "enterloop"},
+        {WM_EXITMENULOOP, "exitloop"}};
+    const auto recorded = kRecorded.find(message);
+    if (recorded != kRecorded.end()) {
+        // The two halves of a select's or a menu character's wParam; no window in enterloop.
+        const bool bSplit = message == WM_MENUSELECT || message == WM_MENUCHAR;
+        m_lines.push_back(
+            recorded->second + " " +
+            (bSplit ? Text(LOWORD(wParam)) + "/" + Text(HIWORD(wParam)) : Text(wParam)) +
+            (message == WM_ENTERMENULOOP ? "" : " " + Text(lParam)));
     }
+    if (message == WM_ENTERMENULOOP) {
+        m_openMenus.push_back(reinterpret_cast<HWND>(lParam));
+        if (m_openMenus.size() == 1 && !m_steps.empty()) PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
+    }
+    if (message == WM_EXITMENULOOP && !m_openMenus.empty()) m_openMenus.pop_back();
+    m_nEnterIdle += message == WM_ENTERIDLE ? 1 : 0;
+    if (message == WM_NEXTSTEP && !m_steps.empty()) {
+        std::function<void()> step = std::move(m_steps.front());
+        m_steps.pop_front();
+        try {
+            step();
+        } catch (...) {
+            // Nothing may leave a window procedure; the watchdog ends the menus.
+            ADD_FAILURE() << "a step failed with an exception";
+        }
+        PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
+    }
+    if (message == WM_TIMER && wParam == kWatchdogTimer) {
+        m_bWatchdogFired = true;
+        EnumThreadWindows(GetCurrentThreadId(), CloseMenusOfThread, 0);
+    }
+    if (message == WM_MENUCHAR) return m_nMenuCharAnswer;
+    return recorded != kRecorded.end() || message == WM_ENTERIDLE || message == WM_NEXTSTEP ||
+                   message == WM_TIMER
+               ? 0
+               : DefWindowProcA(m_hWnd, message, wParam, lParam);
 }
 
 HMENU MakeMenu(const std::vector<MenuItem>& items) {
@@ -168,7 +132,7 @@ HMENU MakeMenu(const std::vector<MenuItem>& items) {
     return hMenu;
 }
 
-HMENU AttachTestMenu(CBmpMenu& menu, HMENU* phSub) {
+HMENU AttachTestMenu(CBmpMenu& menu, HMENU* phSub, CMenuTestOwner* pOwner) {
     HMENU hSub = MakeMenu(
         {{MF_STRING, 201, "Sub &one"}, {MF_STRING, 202, "Sub &two"}, {MF_STRING, 203, "&other"}});
     HMENU hMenu = MakeMenu({{MF_STRING, 101, "&Open"},
@@ -178,14 +142,16 @@ HMENU AttachTestMenu(CBmpMenu& menu, HMENU* phSub) {
                             {MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&More"},
                             {MF_STRING, 104, "E&xit"}});
     if (phSub != nullptr) *phSub = hSub;
+    if (pOwner != nullptr) pOwner->Name(hMenu, "menu");
+    if (pOwner != nullptr) pOwner->Name(hSub, "sub");
     menu.Attach(hMenu);
     return hMenu;
 }
 
 CBmpMenu* MenuOf(HWND hPopup) {
     CWnd* pWnd = CWnd::FromHandlePermanent(hPopup);
-    if (pWnd == nullptr || !pWnd->IsKindOf(RUNTIME_CLASS(CBmpMenu))) return nullptr;
-    return static_cast<CBmpMenu*>(pWnd);
+    return pWnd != nullptr && pWnd->IsKindOf(RUNTIME_CLASS(CBmpMenu)) ? static_cast<CBmpMenu*>(pWnd)
+                                                                      : nullptr;
 }
 
 HWND Strip(HWND hPopup) {
@@ -199,14 +165,9 @@ RECT ItemRect(HWND hStrip, int nIndex) {
     return rc;
 }
 
-POINT ItemPoint(HWND hStrip, int nIndex) {
-    const RECT rc = ItemRect(hStrip, nIndex);
-    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-}
-
 LPARAM ItemParam(HWND hStrip, int nIndex) {
-    const POINT pt = ItemPoint(hStrip, nIndex);
-    return MAKELPARAM(pt.x, pt.y);
+    const RECT rc = ItemRect(hStrip, nIndex);
+    return MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
 }
 
 int HotItem(HWND hStrip) { return static_cast<int>(SendMessageA(hStrip, TB_GETHOTITEM, 0, 0)); }
@@ -216,10 +177,3 @@ void Press(HWND hStrip, int nIndex) {
 }
 
 void PressKey(HWND hPopup, UINT nKey) { SendMessageA(hPopup, WM_KEYDOWN, nKey, 1); }
-
-std::string ProgramFolder() {
-    char szPath[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    const std::string path(szPath);
-    return path.substr(0, path.rfind('\\') + 1);
-}

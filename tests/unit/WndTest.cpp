@@ -7,7 +7,6 @@
 #include <commctrl.h>
 
 #include <functional>
-#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,13 +24,6 @@ constexpr UINT WM_NESTED = WM_APP + 1;
 constexpr UINT WM_INNER = WM_APP + 2;
 constexpr UINT WM_RUN = WM_APP + 3;
 constexpr UINT WM_THROW = WM_APP + 4;
-
-// Numbers as text, each after a space, signed.
-std::string Numbers(std::initializer_list<int> numbers) {
-    std::string text;
-    for (int n : numbers) text += " " + std::to_string(n);
-    return text;
-}
 
 // A window with typed handlers that records what reaches them and its default procedure.
 class CRecordingWnd : public CWnd {
@@ -56,11 +48,12 @@ class CRecordingWnd : public CWnd {
         return m_bFailCreate ? -1 : CWnd::OnCreate(lpCreateStruct);
     }
     void OnLButtonDown(UINT nFlags, POINT point) {
-        m_strHandled = "down" + Numbers({static_cast<int>(nFlags), point.x, point.y});
+        m_strHandled = "down " + std::to_string(nFlags) + " " + std::to_string(point.x) + " " +
+                       std::to_string(point.y);
     }
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
-        m_strHandled = "key" + Numbers({static_cast<int>(nChar), static_cast<int>(nRepCnt),
-                                        static_cast<int>(nFlags)});
+        m_strHandled = "key " + std::to_string(nChar) + " " + std::to_string(nRepCnt) + " " +
+                       std::to_string(nFlags);
     }
     LRESULT OnNested(WPARAM, LPARAM) {
         ::SendMessageA(m_hWnd, WM_INNER, 0, 0);
@@ -122,9 +115,9 @@ TEST(Wnd, BindsItsWindowsAndHandsMessagesToTypedHandlers) {
     EXPECT_FALSE(wnd.CreateEx(0, nullptr, "second", WS_POPUP, kRect, nullptr, 0));
 
     SendMessageA(hWnd, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(-5, 7));
-    EXPECT_EQ(wnd.m_strHandled, "down" + Numbers({MK_LBUTTON | MK_SHIFT, -5, 7}));
+    EXPECT_EQ(wnd.m_strHandled, "down 5 -5 7");
     SendMessageA(hWnd, WM_KEYDOWN, VK_F5, 0x00410003);
-    EXPECT_EQ(wnd.m_strHandled, "key" + Numbers({VK_F5, 3, 0x41}));
+    EXPECT_EQ(wnd.m_strHandled, "key 116 3 65");
 
     // What no handler takes reaches the class's default procedure, and Default passes the message
     // being handled, not one handled inside it.
