@@ -91,94 +91,57 @@ HWND PickWindow(std::mt19937& rng, HWND hDead) {
     }
 }
 
-// One export with arguments drawn at random, and how often it is drawn: the calls that
-// slide the information window (its pauses are specified) come seldom, the rest often.
-// velStartTray is the user-interface thread's (it makes its thread the home of the windows):
-// the main thread calls it amid the storm.
+// The library under load.
+VelTrayApi g_api;
+
+// The arguments of one call, drawn at random.
+struct Args {
+    const char* a;  // a reader name or text
+    const char* b;  // another text
+    DWORD x, y;     // numbers
+};
+
+// One export and how often it is drawn: the calls that slide the information window (its
+// pauses are specified) come seldom, the rest often. velStartTray is the user-interface
+// thread's (it makes its thread the home of the windows): the main thread calls it amid the
+// storm.
 struct StressCall {
-    const char* pszName;  // the export
-    int nWeight;          // relative frequency
-    DWORD(*pfnCall)
-    (const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND hDead);
+    const char* pszName;            // the export
+    int nWeight;                    // relative frequency
+    DWORD (*pfnCall)(const Args&);  // the call, on the library of g_api
 };
 
 const StressCall kCalls[] = {
-    {"velAddChipTray", 3,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
-         return api.velAddChipTray(texts.Pick(rng), PickNumber(rng));
-     }},
-    {"velCardAbsent", 3,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
-         return api.velCardAbsent(texts.Pick(rng), PickNumber(rng));
-     }},
-    {"velCardPresent", 4,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
-         return api.velCardPresent(texts.Pick(rng), PickNumber(rng));
-     }},
-    {"velCardIdentify", 3,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
-         return api.velCardIdentify(texts.Pick(rng), PickNumber(rng));
-     }},
+    {"velAddChipTray", 3, [](const Args& r) { return g_api.velAddChipTray(r.a, r.x); }},
+    {"velCardAbsent", 3, [](const Args& r) { return g_api.velCardAbsent(r.a, r.x); }},
+    {"velCardPresent", 4, [](const Args& r) { return g_api.velCardPresent(r.a, r.x); }},
+    {"velCardIdentify", 3, [](const Args& r) { return g_api.velCardIdentify(r.a, r.x); }},
     {"velCardIdentified", 1,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
-         return api.velCardIdentified(texts.Pick(rng), texts.Pick(rng), PickNumber(rng),
-                                      PickNumber(rng), PickNumber(rng));
-     }},
-    {"velCardUnknown", 3,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
-         return api.velCardUnknown(texts.Pick(rng), PickNumber(rng));
-     }},
-    {"velCardActive", 3,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
-         return api.velCardActive(texts.Pick(rng), PickNumber(rng));
-     }},
-    {"velHideChipIcon", 2,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
-         return api.velHideChipIcon(texts.Pick(rng));
-     }},
+     [](const Args& r) { return g_api.velCardIdentified(r.a, r.b, r.x, r.y, r.x); }},
+    {"velCardUnknown", 3, [](const Args& r) { return g_api.velCardUnknown(r.a, r.x); }},
+    {"velCardActive", 3, [](const Args& r) { return g_api.velCardActive(r.a, r.x); }},
+    {"velHideChipIcon", 2, [](const Args& r) { return g_api.velHideChipIcon(r.a); }},
     {"velAddChipMenuItem", 2,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
-         return api.velAddChipMenuItem(texts.Pick(rng), PickNumber(rng), PickNumber(rng));
-     }},
-    {"velAddSEMMenuItem", 2,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts&, HWND) {
-         return api.velAddSEMMenuItem(PickNumber(rng), PickNumber(rng));
-     }},
-    {"velShowInformation", 1,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts&, HWND) {
-         return api.velShowInformation(PickNumber(rng));
-     }},
-    {"velHideInformation", 1,
-     [](const VelTrayApi& api, std::mt19937&, const HostileTexts&, HWND) {
-         return api.velHideInformation();
-     }},
-    {"velMMVAlert", 1,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND) {
-         return api.velMMVAlert(texts.Pick(rng), texts.Pick(rng), PickNumber(rng));
-     }},
-    {"velStartSEMRotation", 1,
-     [](const VelTrayApi& api, std::mt19937&, const HostileTexts&, HWND) {
-         return api.velStartSEMRotation();
-     }},
-    {"velStopSEMRotation", 1,
-     [](const VelTrayApi& api, std::mt19937&, const HostileTexts&, HWND) {
-         return api.velStopSEMRotation();
-     }},
-    {"velSetDsgnColors", 1,
-     [](const VelTrayApi& api, std::mt19937& rng, const HostileTexts&, HWND) {
-         return api.velSetDsgnColors(PickNumber(rng), PickNumber(rng));
-     }},
+     [](const Args& r) { return g_api.velAddChipMenuItem(r.a, r.x, r.y); }},
+    {"velAddSEMMenuItem", 2, [](const Args& r) { return g_api.velAddSEMMenuItem(r.x, r.y); }},
+    {"velShowInformation", 1, [](const Args& r) { return g_api.velShowInformation(r.x); }},
+    {"velHideInformation", 1, [](const Args&) { return g_api.velHideInformation(); }},
+    {"velMMVAlert", 1, [](const Args& r) { return g_api.velMMVAlert(r.a, r.b, r.x); }},
+    {"velStartSEMRotation", 1, [](const Args&) { return g_api.velStartSEMRotation(); }},
+    {"velStopSEMRotation", 1, [](const Args&) { return g_api.velStopSEMRotation(); }},
+    {"velSetDsgnColors", 1, [](const Args& r) { return g_api.velSetDsgnColors(r.x, r.y); }},
 };
 
 // One random export call; checks its time and result.
-void CallOne(const VelTrayApi& api, std::mt19937& rng, const HostileTexts& texts, HWND hDead) {
+void CallOne(std::mt19937& rng, const HostileTexts& texts) {
     int nTotal = 0;
     for (const StressCall& call : kCalls) nTotal += call.nWeight;
     int nPick = static_cast<int>(rng() % static_cast<unsigned>(nTotal));
     const StressCall* pCall = kCalls;
     while (nPick >= pCall->nWeight) nPick -= (pCall++)->nWeight;
+    const Args args = {texts.Pick(rng), texts.Pick(rng), PickNumber(rng), PickNumber(rng)};
     const DWORD nStart = GetTickCount();
-    const DWORD nResult = pCall->pfnCall(api, rng, texts, hDead);
+    const DWORD nResult = pCall->pfnCall(args);
     const DWORD nTook = GetTickCount() - nStart;
     if (nTook > kSlowCallMs) Fail("call took too long (ms)", pCall->pszName, nTook);
     if (nResult != 0) Fail("result", pCall->pszName, nResult);
@@ -227,7 +190,7 @@ int main(int argc, char** argv) {
     }
     std::printf("velStress: seed %u, %d calls on %d threads\n", nSeed, nCalls, kThreads);
     std::fflush(stdout);
-    VelTrayApi api;
+    VelTrayApi& api = g_api;
     if (!api.Load()) {
         std::printf("FAIL: cannot load velTrayLib.dll\n");
         return 1;
@@ -253,7 +216,7 @@ int main(int argc, char** argv) {
         threads.emplace_back([&, t] {
             std::mt19937 rng(nSeed + t);
             for (int i = 0; i < nCalls / kThreads; ++i) {
-                CallOne(api, rng, texts, hDead);
+                CallOne(rng, texts);
                 ++nDone;
             }
         });
