@@ -385,7 +385,7 @@ RECT CBmpMenu::BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExcl
         button.iBitmap = 0;
         button.idCommand = static_cast<int>(mii.wID);
         // The wrap state ends each button's row, so that the items stand in one column.
-        button.fsState = (mii.fState & (MFS_GRAYED | MFS_DISABLED)) != 0
+        button.fsState = CBmpMenuToolBar::IsUnusable(&mii)
                              ? 0
                              : static_cast<BYTE>(TBSTATE_ENABLED | TBSTATE_WRAP);
         button.fsStyle = (mii.fType & MFT_SEPARATOR) != 0 ? BTNS_SEP : 0;

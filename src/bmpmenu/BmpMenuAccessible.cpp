@@ -12,8 +12,6 @@ namespace {
 
 // The window class of the popups, which alone answer BMM_ACCCALL.
 constexpr char kPopupClass[] = "BitmapMenu";
-// Item state bits that make an item unusable: greyed or disabled.
-constexpr UINT kUnusableState = 0x3;
 
 // A question on its way to the popup's thread: the call that answers it, and the answer.
 struct CQuestion {
@@ -58,7 +56,7 @@ bool ReadItem(const CBmpMenu& menu, int nIndex, CItem& item) {
     const auto* pRecord = reinterpret_cast<const MENUITEMINFOA*>(button.dwData);
     item.bSeparator = pRecord != nullptr ? (pRecord->fType & MFT_SEPARATOR) != 0
                                          : (button.fsStyle & BTNS_SEP) != 0;
-    item.bUnavailable = pRecord != nullptr && (pRecord->fState & kUnusableState) != 0;
+    item.bUnavailable = CBmpMenuToolBar::IsUnusable(pRecord);
     item.bChecked = pRecord != nullptr && (pRecord->fState & MFS_CHECKED) != 0;
     item.bSubMenu = pRecord != nullptr && pRecord->hSubMenu != nullptr;
     item.pszText = pRecord != nullptr ? pRecord->dwTypeData : nullptr;

@@ -1,3 +1,5 @@
+// The system bitmaps' ids (OBM_CHECK) come with windows.h only on request.
+#define OEMRESOURCE
 #include "bmpmenu/BmpMenuToolBar.h"
 
 // oleacc.h needs windows.h first.
@@ -10,6 +12,7 @@
 #include "bmpmenu/BmpMenu.h"
 #include "core/velTrayLibMgr.h"
 #include "framework/DC.h"
+#include "framework/KernelHandle.h"
 #include "util/ProcessFinder.h"
 
 BEGIN_MESSAGE_MAP(CBmpMenuToolBar, CToolBar)
@@ -24,16 +27,8 @@ END_MESSAGE_MAP()
 
 namespace {
 
-// Item state bits that make an item unusable: greyed or disabled.
-constexpr UINT kUnusableState = 0x3;
-// The item state bit that draws an item greyed.
-constexpr UINT kGreyedState = 0x1;
-
 // The last fixed entry of the icon menus: choosing it always signals the monitor.
 constexpr UINT kShutdownCmd = 0x1800;
-
-// The system check mark bitmap (OBM_CHECK).
-constexpr UINT kCheckMarkId = 32760;
 
 // Text format of the items: one line, centred vertically, with & marking the mnemonic.
 constexpr UINT kItemTextFormat = DT_VCENTER | DT_SINGLELINE;
@@ -51,9 +46,9 @@ const MENUITEMINFOA* RecordOf(const TBBUTTON& button) {
 // A point as the lParam of a mouse message.
 LPARAM PointParam(int x, int y) { return MAKELPARAM(x, y); }
 
-// Opens a named event of another program for signalling; null when it does not exist.
-HANDLE OpenMonitorEvent(const char* pszName) {
-    return ::OpenEventA(EVENT_MODIFY_STATE, FALSE, pszName);
+// Opens a named event of another program for signalling; owns no handle when it does not exist.
+CKernelHandle OpenMonitorEvent(const char* pszName) {
+    return CKernelHandle(::OpenEventA(EVENT_MODIFY_STATE, FALSE, pszName));
 }
 
 }  // namespace
@@ -78,8 +73,7 @@ void CBmpMenuToolBar::OnLButtonDown(UINT nFlags, POINT point) {
     const int nIndex = HitTest(point);
     TBBUTTON button = {};
     if (!GetButton(nIndex, button)) return;
-    const MENUITEMINFOA* pRecord = RecordOf(button);
-    if (pRecord != nullptr && (pRecord->fState & kUnusableState) != 0) return;
+    if (IsUnusable(RecordOf(button))) return;
     // A second press on the item whose click was taken (its submenu may be open) is not
     // a new click.
     if (nIndex < 0 || nIndex == m_nClickedIndex) return;
@@ -119,13 +113,12 @@ void CBmpMenuToolBar::DeliverCommand(UINT nCmd) {
     const bool bSemRunning =
         CProcessFind().Find(nProcessId, mgr.m_bSEMm != 0 ? "velSEMm.exe" : "velSEMx.exe") == 1;
     if (nCmd == kShutdownCmd || !bSemRunning) {
-        // The monitor learns of the break before the shutdown.
-        HANDLE hShutdown = OpenMonitorEvent("MonitorShutdown");
-        HANDLE hBreak = OpenMonitorEvent("MonitorBreakEvent");
-        if (hBreak != nullptr) ::SetEvent(hBreak);
-        if (hShutdown != nullptr) ::SetEvent(hShutdown);
-        if (hBreak != nullptr) ::CloseHandle(hBreak);
-        if (hShutdown != nullptr) ::CloseHandle(hShutdown);
+        // Both are opened before either is signalled: the monitor may act on the break at
+        // once. It learns of the break before the shutdown.
+        const CKernelHandle hShutdown = OpenMonitorEvent("MonitorShutdown");
+        const CKernelHandle hBreak = OpenMonitorEvent("MonitorBreakEvent");
+        if (hBreak.Get() != nullptr) ::SetEvent(hBreak.Get());
+        if (hShutdown.Get() != nullptr) ::SetEvent(hShutdown.Get());
     }
     ::PostMessageA(mgr.m_hHostWnd, WM_COMMAND, nCmd, 0);
 }
@@ -135,8 +128,7 @@ void CBmpMenuToolBar::OnMouseMove(UINT, POINT point) {
     if (nIndex < 0) return;
     TBBUTTON button = {};
     if (!GetButton(nIndex, button)) return;
-    const MENUITEMINFOA* pRecord = RecordOf(button);
-    if (pRecord != nullptr && (pRecord->fState & kUnusableState) != 0) return;
+    if (IsUnusable(RecordOf(button))) return;
     if (point.x == g_ptLastMouse.x && point.y == g_ptLastMouse.y) return;
     g_ptLastMouse = point;
     if (nIndex != m_nHoverIndex) {
@@ -335,7 +327,8 @@ void CBmpMenuToolBar::DrawItem(NMTBCUSTOMDRAW& draw) {
         m_nHotCmd = nCmd;
     }
 
-    const BOOL bGreyed = (record.fState & kGreyedState) != 0;
+    // Only MF_GRAYED draws grey; an item that is merely disabled looks like any other.
+    const BOOL bGreyed = (record.fState & MF_GRAYED) != 0;
     if (bGreyed) draw.clrText = ::GetSysColor(COLOR_GRAYTEXT);
     // Also the colour of a monochrome check mark.
     dc.SetTextColor(::GetSysColor(bGreyed ? COLOR_GRAYTEXT : COLOR_MENUTEXT));
@@ -393,7 +386,7 @@ BOOL CBmpMenuToolBar::DrawItemBox(CDC& dc, const RECT& rcBox, BOOL bHot, HBITMAP
     const bool bGiven = hBitmap != nullptr;
     CBitmap checkMark;
     if (!bGiven) {
-        if (!checkMark.Attach(::LoadBitmapA(nullptr, MAKEINTRESOURCEA(kCheckMarkId)))) return FALSE;
+        if (!checkMark.Attach(::LoadBitmapA(nullptr, MAKEINTRESOURCEA(OBM_CHECK)))) return FALSE;
         hBitmap = checkMark;
     }
     BITMAP bm = {};
@@ -532,6 +525,11 @@ BOOL CBmpMenuToolBar::MapColorBits(CDC& dc, HBITMAP hSource, HBITMAP hTarget, in
     }
     return ::SetDIBits(dc.GetSafeHdc(), hTarget, 0, static_cast<UINT>(nHeight), pixels.data(), &bmi,
                        DIB_RGB_COLORS) == nHeight;
+}
+
+bool CBmpMenuToolBar::IsUnusable(const MENUITEMINFOA* pRecord) {
+    // The platform defines both names as the two bits MF_GRAYED | MF_DISABLED.
+    return pRecord != nullptr && (pRecord->fState & (MFS_GRAYED | MFS_DISABLED)) != 0;
 }
 
 CBmpMenu* CBmpMenuToolBar::GetBmpMenu() const {

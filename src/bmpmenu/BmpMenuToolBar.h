@@ -39,6 +39,9 @@ class CBmpMenuToolBar : public CToolBar {
     // when hot) and button highlight colours; monochrome when greyed. Null when the
     // copy cannot be made; the caller deletes it.
     static HBITMAP MakeMenuColorBitmap(CDC& dc, HBITMAP hBitmap, BOOL bGreyed, BOOL bHot);
+    // True for an item the user cannot choose: greyed or disabled. An item without a record
+    // counts as usable.
+    static bool IsUnusable(const MENUITEMINFOA* pRecord);
     // Copies the pixels of a 32-bit bitmap into the target of the same size and format in
     // one block, with the four colours of pFrom replaced by those of pTo. FALSE when the
     // pixels cannot be read or written.

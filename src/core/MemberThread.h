@@ -1,7 +1,7 @@
 // Runs one operation of an owner object on a worker thread, for example the rotation of an
 // icon. A template over the owner's class, so that the owner hands over its own member
 // operation as it is, without a common base class. The owner must outlive every Run: it stops
-// the thread with mode 0 before it goes.
+// the thread with StopMode::kWait before it goes.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +18,7 @@ class CMemberThread : public CWorkerThread {
     CMemberThread(TOwner* pOwner, RunFn pfnRun) : m_pOwner(pOwner), m_pfnRun(pfnRun) {}
 
     // Gives the thread up without waiting for it.
-    DWORD Abandon() override { return Stop(1); }
+    DWORD Abandon() override { return Stop(StopMode::kNoWait); }
 
     // The owner's operation and its result; 0x10100000 without an owner. A missing operation
     // counts as a missing owner rather than a call through null.

@@ -1,7 +1,7 @@
 #include "core/ThreadEvent.h"
 
 CThreadEvent::CThreadEvent(const char* pszName, int nMode)
-    : m_hEvent(CreateEventA(nullptr, nMode != 1, FALSE, pszName)) {}
+    : m_hEvent(CreateEventA(nullptr, nMode != MODE_AUTO_RESET, FALSE, pszName)) {}
 
 CThreadEvent::CThreadEvent(const CThreadEvent& source) : m_hEvent(nullptr) {
     if (source.m_hEvent == nullptr) return;

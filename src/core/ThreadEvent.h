@@ -12,8 +12,12 @@ class CThreadEvent {
     static constexpr DWORD RESULT_FAIL = 0x10090000;
     // Result when there is nothing to work on, such as an event without handle.
     static constexpr DWORD RESULT_NO_OBJECT = 0x10100000;
+    // The constructor's modes: a wait takes the signal away, or the signal stays until Reset.
+    static constexpr int MODE_AUTO_RESET = 1;
+    static constexpr int MODE_MANUAL_RESET = 0;
 
-    // Creates the event, not signalled: automatic reset in mode 1, manual reset otherwise.
+    // Creates the event, not signalled: automatic reset in MODE_AUTO_RESET, manual reset in any
+    // other mode.
     // A null name makes it unnamed. A failed creation leaves no handle.
     CThreadEvent(const char* pszName, int nMode);
     // A second handle to the same event, owned by the copy, so that a thread can keep using

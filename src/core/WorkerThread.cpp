@@ -6,6 +6,13 @@
 
 #include "framework/CriticalSection.h"
 
+namespace {
+
+// How long a stop first waits for an end that has come already, before it asks for one.
+constexpr DWORD kEndedWaitMs = 100;
+
+}  // namespace
+
 // What every thread of one object is started with. The object holds one reference and each
 // thread one more; the last holder frees the record. The lock orders the end of a thread against
 // a new Start and against the object's destruction.
@@ -59,7 +66,7 @@ class CWorkerThread::CStartRecord {
         CScopedLock lock(m_lock);
         if (m_pThread == nullptr || nRun != m_nRun) return CThreadEvent::RESULT_OK;
         m_pThread->m_nExitCode = nExitCode;
-        m_pThread->m_nState = 0;
+        m_pThread->m_nState = ThreadState::kIdle;
         return m_evFinished.Set();
     }
 
@@ -83,19 +90,19 @@ class CWorkerThread::CStartRecord {
 
 CWorkerThread::CWorkerThread()
     : m_bStopRequested(0),
-      m_nState(0),
+      m_nState(ThreadState::kIdle),
       m_nThreadId(0),
       m_nExitCode(0),
       m_pStartCtx(nullptr),
       m_hThread(nullptr),
-      m_evStarted(nullptr, 1),
-      m_evFinished(nullptr, 1) {
+      m_evStarted(nullptr, CThreadEvent::MODE_AUTO_RESET),
+      m_evFinished(nullptr, CThreadEvent::MODE_AUTO_RESET) {
     // Without memory for the record the object stays unable to start (see Start).
     m_pStartCtx = new (std::nothrow) CStartRecord(this, m_evStarted, m_evFinished);
 }
 
 CWorkerThread::~CWorkerThread() {
-    Stop(1);
+    Stop(StopMode::kNoWait);
     // A thread that ended its Run just past Stop's short wait may still be held.
     ReleaseThread();
     if (m_pStartCtx != nullptr) {
@@ -114,19 +121,19 @@ DWORD CWorkerThread::Start() {
     // Without the record or an event no thread could report its start or end; such a thread
     // is not made at all, which counts as a failed start.
     if (m_pStartCtx == nullptr || !m_pStartCtx->HasEvents()) {
-        m_nState = 2;
+        m_nState = ThreadState::kStartFailed;
         return CThreadEvent::RESULT_FAIL;
     }
     m_pStartCtx->BeginRun();
     // Marked running before the thread exists: a short Run that ends before this call resumes
     // must leave the object idle, not running.
-    m_nState = 1;
+    m_nState = ThreadState::kRunning;
     m_pStartCtx->AddRef();
     unsigned nThreadId = 0;
     const uintptr_t hThread = _beginthreadex(nullptr, 0, ThreadEntry, m_pStartCtx, 0, &nThreadId);
     if (hThread == 0) {
         m_pStartCtx->Release();
-        m_nState = 2;
+        m_nState = ThreadState::kStartFailed;
         return CThreadEvent::RESULT_FAIL;
     }
     m_nThreadId = nThreadId;
@@ -136,18 +143,21 @@ DWORD CWorkerThread::Start() {
     return CThreadEvent::RESULT_OK;
 }
 
-DWORD CWorkerThread::Stop(DWORD nMode) {
-    if (WaitForEnd(100)) {
+DWORD CWorkerThread::Stop(StopMode mode) {
+    return RequestStop(mode == StopMode::kWait ? INFINITE : 0);
+}
+
+DWORD CWorkerThread::StopWithin(DWORD nMilliseconds) { return RequestStop(nMilliseconds); }
+
+DWORD CWorkerThread::RequestStop(DWORD nWaitMs) {
+    // A thread whose Run has returned is taken as stopped, without a stop request.
+    if (WaitForEnd(kEndedWaitMs)) {
         ReleaseThread();
         return CThreadEvent::RESULT_OK;
     }
-    if (m_nState != 1) return CThreadEvent::RESULT_FAIL;
+    if (m_nState != ThreadState::kRunning) return CThreadEvent::RESULT_FAIL;
     m_bStopRequested = 1;
-    if (nMode == 0) {
-        WaitForEnd(INFINITE);
-    } else if (nMode != 1) {
-        WaitForEnd(nMode);
-    }
+    if (nWaitMs != 0) WaitForEnd(nWaitMs);
     ReleaseThread();
     return CThreadEvent::RESULT_OK;
 }
@@ -195,5 +205,5 @@ void CWorkerThread::ReleaseThread() {
         CloseHandle(m_hThread);
         m_hThread = nullptr;
     }
-    m_nState = 0;
+    m_nState = ThreadState::kIdle;
 }

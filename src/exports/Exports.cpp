@@ -133,7 +133,7 @@ DWORD WINAPI velShowInformation(DWORD nTextId) {
 }
 
 DWORD WINAPI velHideInformation() {
-    return RunSemExport([](CSEMIcon* pSem) { pSem->HideInformation(0); });
+    return RunSemExport([](CSEMIcon* pSem) { pSem->HideInformation(HideMode::kSlide); });
 }
 
 DWORD WINAPI velMMVAlert(LPCSTR pszTooltip, LPCSTR pszInfo, DWORD) {

@@ -286,7 +286,7 @@ void CInfoDlg::SlideIn() {
     m_bShown = 1;
 }
 
-void CInfoDlg::Hide(BYTE bAtOnce) {
+void CInfoDlg::Hide(HideMode mode) {
     if (m_hWnd == nullptr) return;
     if (!IsOnCallingThread()) {
         // Another thread's window is hidden at once, without waiting for that thread.
@@ -296,7 +296,7 @@ void CInfoDlg::Hide(BYTE bAtOnce) {
     }
     const RECT r = GetAnimationRect();
     ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
-    if (bAtOnce == 0 && m_bHiddenByUser == 0 && m_bShown != 0) {
+    if (mode == HideMode::kSlide && m_bHiddenByUser == 0 && m_bShown != 0) {
         const int w = r.right - r.left;
         const int h = r.bottom - r.top;
         switch (m_nEdge) {

@@ -10,6 +10,7 @@
 #include "framework/CriticalSection.h"
 #include "framework/Dialog.h"
 #include "framework/Wnd.h"
+#include "infownd/HideMode.h"
 #include "text/StrBuf.h"
 #include "velctl/velButton.h"
 
@@ -46,9 +47,9 @@ class CInfoDlg : public CDialog {
     SIZE CalcSize();
     // Animates the window out of the taskbar to its current rectangle.
     void SlideIn();
-    // Hides the window: at once when bAtOnce is not 0, else sliding back into the taskbar;
-    // called on another thread than the window's, at once and without waiting for it.
-    void Hide(BYTE bAtOnce);
+    // Hides the window as the mode says; called on another thread than the window's, at once
+    // and without waiting for it.
+    void Hide(HideMode mode);
     // Paints the background picture and brings the controls up to date.
     void DrawBackground();
     // Raises the alert of the text for assistive technology: an alert object whose name is

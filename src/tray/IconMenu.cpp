@@ -24,8 +24,6 @@ constexpr DWORD kCmdInfo = 0x1900;
 constexpr DWORD kCmdSearch = 0x2100;
 // The popup: a banner 30 pixels wide, none on submenus, no banner bitmap.
 constexpr int kBannerWidth = 30;
-// HideInformation at once, without the slide.
-constexpr int kHideAtOnce = 1;
 
 // Item id of separators.
 constexpr UINT kSeparatorId = 0xFFFFFFFF;
@@ -91,7 +89,7 @@ void CIconMenu::Open(Kind kind, const std::vector<MenuEntry>& hostEntries, DWORD
     // The menu kept from last time goes now: no loop of it runs, since a press during a
     // menu closes that menu before it comes here.
     CBmpMenu* pTracked = mgr.SetCurrentMenu(std::move(pMenu));
-    pSemIcon->HideInformationNow(kHideAtOnce);
+    pSemIcon->HideInformationNow(HideMode::kAtOnce);
     // Counted while its loop runs, without the lock: other threads' exports go on meanwhile.
     ++mgr.m_nTracking;
     try {

@@ -21,8 +21,6 @@ constexpr DWORD kFrameMs = 500;
 // Mouse messages that open the menu: left and right button down.
 constexpr UINT kLeftButtonDown = WM_LBUTTONDOWN;
 constexpr UINT kRightButtonDown = WM_RBUTTONDOWN;
-// Stop mode of the rotation thread that waits for its end.
-constexpr DWORD kStopAndWait = 0;
 // The SEM icon's picture during an alert.
 constexpr UINT kIconAlert = 215;
 // The placeholder in information texts that stands for the product name.
@@ -63,17 +61,17 @@ void CSEMIcon::Show() {
 }
 
 void CSEMIcon::StartRotation() {
-    if (m_rotation.m_nState == 1) return;
+    if (IsRotating()) return;
     m_rotation.Start();
 }
 
 void CSEMIcon::StopRotation() {
-    if (m_rotation.m_nState == 1) m_rotation.Stop(kStopAndWait);
+    if (IsRotating()) m_rotation.Stop(CWorkerThread::StopMode::kWait);
 }
 
 CKernelHandle CSEMIcon::RequestRotationStop() {
     HANDLE hThread = nullptr;
-    if (m_rotation.m_nState != 1 || m_rotation.GetThreadHandle() == nullptr ||
+    if (!IsRotating() || m_rotation.GetThreadHandle() == nullptr ||
         !DuplicateHandle(GetCurrentProcess(), m_rotation.GetThreadHandle(), GetCurrentProcess(),
                          &hThread, SYNCHRONIZE, FALSE, 0)) {
         return CKernelHandle();
@@ -156,13 +154,13 @@ void CSEMIcon::ShowTextNow(const std::string& strText) {
     }
 }
 
-void CSEMIcon::HideInformation(int nMode) {
-    g_homeThread.RunOrPost([this, nMode] { HideInformationNow(nMode); });
+void CSEMIcon::HideInformation(HideMode mode) {
+    g_homeThread.RunOrPost([this, mode] { HideInformationNow(mode); });
 }
 
-void CSEMIcon::HideInformationNow(int nMode) {
+void CSEMIcon::HideInformationNow(HideMode mode) {
     try {
-        if (m_pInfoDlg != nullptr) m_pInfoDlg->Hide(nMode != 0 ? 1 : 0);
+        if (m_pInfoDlg != nullptr) m_pInfoDlg->Hide(mode);
     } catch (...) {
     }
 }

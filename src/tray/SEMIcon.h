@@ -11,6 +11,7 @@
 
 #include "core/MemberThread.h"
 #include "framework/KernelHandle.h"
+#include "infownd/HideMode.h"
 #include "tray/MenuEntry.h"
 #include "tray/TrayHandler.h"
 
@@ -48,11 +49,10 @@ class CSEMIcon {
     // first use. The window lives on the home thread: the text goes there as a request and
     // is shown, with its slide, once the caller's lock is released.
     void ShowText(const char* pszText);
-    // Hides the information window if it exists, on the home thread as a request: at once
-    // when nMode is not 0, else animated.
-    void HideInformation(int nMode);
-    // The same at once and here, on the home thread (a menu is about to open).
-    void HideInformationNow(int nMode);
+    // Hides the information window if it exists, on the home thread as a request.
+    void HideInformation(HideMode mode);
+    // The same here, on the home thread (a menu is about to open).
+    void HideInformationNow(HideMode mode);
     // The alert: the alert picture and, when given, a tooltip; then the text in the
     // information window.
     void Alert(const char* pszTooltip, const char* pszText);
@@ -65,7 +65,7 @@ class CSEMIcon {
     // The host's entries of the suite's menu.
     const std::vector<MenuEntry>& GetMenuEntries() const { return m_menuItems; }
     // True while the rotation thread runs.
-    bool IsRotating() const { return m_rotation.m_nState == 1; }
+    bool IsRotating() const { return m_rotation.m_nState == CWorkerThread::ThreadState::kRunning; }
     // The information window, or null before its first use.
     CInfoDlg* GetInfoDlg() const { return m_pInfoDlg.get(); }
 

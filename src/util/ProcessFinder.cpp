@@ -10,10 +10,8 @@
 
 namespace {
 
-// Snapshot of heaps, processes, threads and modules (TH32CS_SNAPALL).
-constexpr DWORD kSnapAll = 15;
-// PROCESS_QUERY_INFORMATION | PROCESS_VM_READ: enough to list a process's modules.
-constexpr DWORD kQueryAccess = 0x410;
+// Enough to list a process's modules.
+constexpr DWORD kQueryAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
 // Process ids and module handles examined per process listing.
 constexpr DWORD kMaxListed = 2048;
 // Characters of a module file name read in psapi mode.
@@ -59,7 +57,7 @@ CProcessFind::CProcessFind(bool bUsePsapi)
       m_pfnModuleFileName(nullptr),
       m_pfnEnumProcesses(nullptr) {
     // Without the functions or the snapshot every Find answers "not found".
-    Refresh(kSnapAll, 0);
+    Refresh(TH32CS_SNAPALL, 0);
 }
 
 CProcessFind::~CProcessFind() {

@@ -155,7 +155,7 @@ void InfoWindowCycles(int n) {
     CLeakCounter::SetFastClock(true);
     for (int i = 0; i < n; ++i) {
         Mgr().GetSemIcon()->ShowText(i % 2 == 0 ? "Leak check: the card was read" : "Leak check");
-        Mgr().GetSemIcon()->HideInformation(i % 2);
+        Mgr().GetSemIcon()->HideInformation(i % 2 == 0 ? HideMode::kSlide : HideMode::kAtOnce);
         Pump();
     }
     CLeakCounter::SetFastClock(false);

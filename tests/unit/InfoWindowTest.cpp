@@ -206,7 +206,7 @@ TEST_F(InfoWindowTest, SlidesOutOfTheTaskbarOnEveryEdgeAndBack) {
         for (int d = nWhole; d > 0; d -= c.nStep) in.push_back(step(d, 25));
         for (int d = 0; d < nWhole; d += c.nStep) out.push_back(step(d, c.nHidePause));
         EXPECT_EQ(Steps(), in);
-        dlg.Hide(0);
+        dlg.Hide(HideMode::kSlide);
         EXPECT_EQ(Steps(), out);
         EXPECT_FALSE(IsWindowVisible(dlg.GetSafeHwnd()));
         dlg.DestroyWindow();
@@ -217,7 +217,7 @@ TEST_F(InfoWindowTest, SlidesOutOfTheTaskbarOnEveryEdgeAndBack) {
 TEST_F(InfoWindowTest, StandsOnTheTaskbarAndFollowsItsTexts) {
     CSEMIcon sem(hLib);
     sem.ShowText(nullptr);
-    sem.HideInformation(0);
+    sem.HideInformation(HideMode::kSlide);
     EXPECT_EQ(sem.GetInfoDlg(), nullptr);
     sem.ShowText("Die Karte wurde erkannt");
     const HWND hInfo = InfoWnd(sem);
@@ -240,9 +240,9 @@ TEST_F(InfoWindowTest, StandsOnTheTaskbarAndFollowsItsTexts) {
     EXPECT_EQ(ControlText(hInfo, CInfoDlg::kTextControlId),
               "Die Signatur wurde erfolgreich erstellt und gespeichert");
     // Hidden with the slide; once hidden, at once.
-    sem.HideInformation(0);
+    sem.HideInformation(HideMode::kSlide);
     EXPECT_FALSE(Steps().empty());
-    sem.HideInformation(0);
+    sem.HideInformation(HideMode::kSlide);
     EXPECT_TRUE(Steps().empty());
     // Shown again with a text far wider than the screen: cut at the screen's width. Then hidden at
     // once, as an opening menu does.
@@ -250,7 +250,7 @@ TEST_F(InfoWindowTest, StandsOnTheTaskbarAndFollowsItsTexts) {
     EXPECT_FALSE(Steps().empty());
     EXPECT_EQ(WindowRect(hInfo).left, 0);
     EXPECT_EQ(WindowRect(hInfo).right, taskbar.right);
-    sem.HideInformation(1);
+    sem.HideInformation(HideMode::kAtOnce);
     EXPECT_TRUE(Steps().empty());
     EXPECT_FALSE(IsWindowVisible(hInfo));
     ExpectNothingTaken(hInfo);
@@ -412,7 +412,7 @@ TEST_F(InfoWindowTest, AnotherThreadsWindowIsTakenOverWithoutWaiting) {
     ASSERT_NE(hOld, nullptr);
     // Neither call waits for the busy thread, which would hold them for its 10 s.
     const DWORD nStart = GetTickCount();
-    sem.HideInformation(0);
+    sem.HideInformation(HideMode::kSlide);
     EXPECT_FALSE(sem.GetInfoDlg()->IsShown());
     sem.ShowText("Von diesem Thread");
     EXPECT_LT(GetTickCount() - nStart, 2000u);

@@ -25,7 +25,7 @@ class CTestThread : public CWorkerThread {
     CTestThread(HANDLE hSawStop = nullptr, HANDLE hHold = nullptr)
         : m_hSawStop(hSawStop), m_hHold(hHold) {}
 
-    DWORD Abandon() override { return Stop(1); }
+    DWORD Abandon() override { return Stop(StopMode::kNoWait); }
 
     DWORD Run() override {
         const DWORD nRun = ++m_nRuns;
@@ -45,8 +45,9 @@ class CTestThread : public CWorkerThread {
 
 // Waits until the thread has marked the object idle by itself.
 bool WaitUntilIdle(const CWorkerThread& thread) {
-    for (DWORD i = 0; i < kPatience && thread.m_nState != 0; ++i) Sleep(1);
-    return thread.m_nState == 0;
+    for (DWORD i = 0; i < kPatience && thread.m_nState != CWorkerThread::ThreadState::kIdle; ++i)
+        Sleep(1);
+    return thread.m_nState == CWorkerThread::ThreadState::kIdle;
 }
 
 // Owner of a member thread whose operation runs until the thread is asked to stop.
@@ -93,9 +94,9 @@ TEST(ThreadEvent, SignalsWaitsAndSharesTheEvent) {
 TEST(WorkerThread, StopsARunningThreadInEachMode) {
     CTestThread waited;
     ASSERT_EQ(waited.Start(), 0u);
-    EXPECT_EQ(waited.Stop(0), 0u);
+    EXPECT_EQ(waited.Stop(CWorkerThread::StopMode::kWait), 0u);
     EXPECT_EQ(waited.m_nExitCode, 201u);
-    EXPECT_EQ(waited.m_nState, 0);
+    EXPECT_EQ(waited.m_nState, CWorkerThread::ThreadState::kIdle);
     EXPECT_EQ(waited.GetThreadHandle(), nullptr);
 
     // A timed stop returns while the thread still waits for the hold.
@@ -105,8 +106,8 @@ TEST(WorkerThread, StopsARunningThreadInEachMode) {
     ASSERT_EQ(left.Start(), 0u);
     const HANDLE hThread = OpenThread(SYNCHRONIZE, FALSE, left.m_nThreadId);
     ASSERT_NE(hThread, nullptr);
-    EXPECT_EQ(left.Stop(50), 0u);
-    EXPECT_EQ(left.m_nState, 0);
+    EXPECT_EQ(left.StopWithin(50), 0u);
+    EXPECT_EQ(left.m_nState, CWorkerThread::ThreadState::kIdle);
     EXPECT_EQ(left.GetThreadHandle(), nullptr);
     ASSERT_EQ(WaitForSingleObject(hSawStop, kPatience), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(hThread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
@@ -120,14 +121,14 @@ TEST(WorkerThread, StopsARunningThreadInEachMode) {
 
 TEST(WorkerThread, StopsAndStartsAgainWhateverTheLastRunDid) {
     CTestThread thread;
-    EXPECT_EQ(thread.Stop(0), kFail);  // never started
+    EXPECT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), kFail);  // never started
     EXPECT_EQ(thread.m_bStopRequested, 0);
     EXPECT_EQ(thread.m_nRuns, 0u);
     ASSERT_EQ(thread.Start(), 0u);
-    ASSERT_EQ(thread.Stop(0), 0u);
+    ASSERT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), 0u);
     ASSERT_EQ(thread.Start(), 0u);
     EXPECT_EQ(thread.m_bStopRequested, 0);
-    ASSERT_EQ(thread.Stop(0), 0u);
+    ASSERT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), 0u);
     EXPECT_EQ(thread.m_nExitCode, 202u);
 
     // A run that ended by itself and was never stopped leaves its end behind; the next run's Stop
@@ -138,15 +139,15 @@ TEST(WorkerThread, StopsAndStartsAgainWhateverTheLastRunDid) {
     EXPECT_EQ(thread.m_nExitCode, 103u);
     thread.m_bUntilStopped = true;
     ASSERT_EQ(thread.Start(), 0u);
-    EXPECT_EQ(thread.m_nState, 1);
-    EXPECT_EQ(thread.Stop(0), 0u);
+    EXPECT_EQ(thread.m_nState, CWorkerThread::ThreadState::kRunning);
+    EXPECT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), 0u);
     EXPECT_EQ(thread.m_nExitCode, 204u);
 
     // Stopping a run that already ended by itself succeeds without a stop request.
     thread.m_bUntilStopped = false;
     ASSERT_EQ(thread.Start(), 0u);
     ASSERT_TRUE(WaitUntilIdle(thread));
-    EXPECT_EQ(thread.Stop(0), 0u);
+    EXPECT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), 0u);
     EXPECT_EQ(thread.m_nExitCode, 105u);
     EXPECT_EQ(thread.GetThreadHandle(), nullptr);
     EXPECT_EQ(thread.m_bStopRequested, 0);
@@ -161,9 +162,9 @@ TEST(WorkerThread, AThreadLeftRunningNeverTouchesItsDestroyedObject) {
     const HANDLE hThread =
         OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, pThread->m_nThreadId);
     ASSERT_NE(hThread, nullptr);
-    // Abandoning stops in mode 1: it returns at once, the object idle, the thread running.
+    // Abandoning stops with kNoWait: it returns at once, the object idle, the thread running.
     ASSERT_EQ(pThread->Abandon(), 0u);
-    EXPECT_EQ(pThread->m_nState, 0);
+    EXPECT_EQ(pThread->m_nState, CWorkerThread::ThreadState::kIdle);
     EXPECT_EQ(pThread->GetThreadHandle(), nullptr);
     ASSERT_EQ(WaitForSingleObject(hSawStop, kPatience), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(hThread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
@@ -186,12 +187,12 @@ TEST(MemberThread, RunsTheOwnersOperation) {
     ASSERT_EQ(owner.m_thread.Start(), 0u);
     for (DWORD i = 0; i < kPatience && owner.m_nSteps == 0; ++i) Sleep(1);
     EXPECT_GT(owner.m_nSteps, 0u);
-    EXPECT_EQ(owner.m_thread.Stop(0), 0u);
+    EXPECT_EQ(owner.m_thread.Stop(CWorkerThread::StopMode::kWait), 0u);
     EXPECT_EQ(owner.m_thread.m_nExitCode, 0x1234u);
 
     CMemberThread<COwner> orphan(nullptr, &COwner::Rotate);
     ASSERT_EQ(orphan.Start(), 0u);
     ASSERT_TRUE(WaitUntilIdle(orphan));
-    EXPECT_EQ(orphan.Stop(0), 0u);
+    EXPECT_EQ(orphan.Stop(CWorkerThread::StopMode::kWait), 0u);
     EXPECT_EQ(orphan.m_nExitCode, kNoObject);
 }
