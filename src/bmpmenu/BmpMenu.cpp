@@ -11,6 +11,7 @@
 
 #include "bmpmenu/BmpMenuAccessible.h"
 #include "bmpmenu/BmpMenuToolBar.h"
+#include "core/ProductName.h"
 #include "design/velDsgn.h"
 #include "framework/DC.h"
 #include "framework/GdiObject.h"
@@ -47,8 +48,8 @@ constexpr int kFrame = 6;
 // Size of a menu item text buffer, bytes.
 constexpr UINT kTextSize = 260;
 
-// The banner text.
-constexpr char kBannerText[] = "Tessaroth";
+// The banner text: the maker's name.
+constexpr char kBannerText[] = VEL_COMPANY_NAME;
 // Design property of the banner text colour.
 constexpr LONG kBannerTextColorId = 205;
 
@@ -64,12 +65,6 @@ COLORREF GradientRow(COLORREF crTop, COLORREF crBottom, int i, int n) {
     return RGB(GradientChannel(GetRValue(crTop), GetRValue(crBottom), i, n),
                GradientChannel(GetGValue(crTop), GetGValue(crBottom), i, n),
                GradientChannel(GetBValue(crTop), GetBValue(crBottom), i, n));
-}
-
-// A colour as a 32-bit pixel of a device-independent bitmap: 0x00RRGGBB.
-DWORD PixelOf(COLORREF cr) {
-    return (static_cast<DWORD>(GetRValue(cr)) << 16) | (static_cast<DWORD>(GetGValue(cr)) << 8) |
-           GetBValue(cr);
 }
 
 }  // namespace

@@ -502,16 +502,11 @@ BOOL CBmpMenuToolBar::MapColorBits(CDC& dc, HBITMAP hSource, HBITMAP hTarget, in
                     DIB_RGB_COLORS) != nHeight) {
         return FALSE;
     }
-    // Rows of 32-bit pixels hold 0x00RRGGBB, colour values 0x00BBGGRR.
-    const auto toPixel = [](COLORREF cr) -> DWORD {
-        return (static_cast<DWORD>(GetRValue(cr)) << 16) |
-               (static_cast<DWORD>(GetGValue(cr)) << 8) | GetBValue(cr);
-    };
     DWORD from[4];
     DWORD to[4];
     for (int i = 0; i < 4; ++i) {
-        from[i] = toPixel(pFrom[i]);
-        to[i] = toPixel(pTo[i]);
+        from[i] = PixelOf(pFrom[i]);
+        to[i] = PixelOf(pTo[i]);
     }
     for (DWORD& pixel : pixels) {
         // A pixel written by colour carries no alpha byte.

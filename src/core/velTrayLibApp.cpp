@@ -1,5 +1,6 @@
 #include "core/velTrayLibApp.h"
 
+#include "core/ProductName.h"
 #include "util/TraceLog.h"
 
 HINSTANCE g_hLibInstance = nullptr;
@@ -13,7 +14,7 @@ BOOL CvelTrayLibApp::InitInstance() {
     try {
         g_hLibInstance = m_hInstance;
         g_traceLog.Open(m_hInstance);
-        g_traceLog.WriteLine("InitInstance Tessaroth Tray");
+        g_traceLog.WriteLine("InitInstance " VEL_COMPANY_NAME " Tray");
         return TRUE;
     } catch (...) {
         return FALSE;
@@ -21,6 +22,6 @@ BOOL CvelTrayLibApp::InitInstance() {
 }
 
 int CvelTrayLibApp::ExitInstance() {
-    g_traceLog.WriteLine("ExitInstance Tessaroth Tray");
+    g_traceLog.WriteLine("ExitInstance " VEL_COMPANY_NAME " Tray");
     return CWinApp::ExitInstance();
 }

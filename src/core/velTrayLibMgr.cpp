@@ -27,21 +27,6 @@ constexpr LONG kSemIconIds[4] = {110, 111, 112, 113};
 // How often a thread waiting for the home thread's clean-up looks again.
 constexpr DWORD kReapPollMs = 5;
 
-// Takes an icon handle from a design answer. A handle is a number; an answer of any
-// other type (a text, an object) is no icon and is refused.
-bool IconFromVariant(const VARIANT& var, HICON& hIcon) {
-    switch (var.vt) {
-        case VT_UI4:
-        case VT_I4:
-        case VT_UINT:
-        case VT_INT:
-            hIcon = reinterpret_cast<HICON>(static_cast<UINT_PTR>(var.ulVal));
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 CvelTrayLibMgr::CvelTrayLibMgr()
@@ -98,10 +83,10 @@ void CvelTrayLibMgr::LoadDesignResources() {
         // Cleared before each call: an answer of a wrong type must not leak into the next.
         VariantClear(&var);
         const HRESULT hr = g_velDsgn.GetProperty(kSemIconIds[i], &var, &status);
-        HICON hIcon = nullptr;
-        if (SUCCEEDED(hr) && status > 0 && IconFromVariant(var, hIcon)) {
+        DWORD nIcon = 0;
+        if (SUCCEEDED(hr) && status > 0 && CvelDsgn::WordFromVariant(var, nIcon)) {
             // A copy of our own: the component's icon goes when a later start unloads it.
-            HICON hCopy = CopyIcon(hIcon);
+            HICON hCopy = CopyIcon(reinterpret_cast<HICON>(static_cast<UINT_PTR>(nIcon)));
             if (hCopy != nullptr) {
                 m_semIconCopies[i].Reset(hCopy);
                 m_hSemIcon[i] = hCopy;

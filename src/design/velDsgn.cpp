@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "core/InitOrder.h"
+#include "core/ProductName.h"
 #include "core/velTrayLibApp.h"
 #include "design/IvelDsgn.h"
 
@@ -17,7 +18,7 @@ namespace {
 // File name of the design component, looked for in the library's own folder.
 constexpr char kComponentFile[] = "velDsgn.dll";
 // The product name the library falls back on.
-constexpr char kProductName[] = "Tessaroth Quillmark";
+constexpr char kProductName[] = VEL_PRODUCT_NAME;
 // Resource id of the fallback icon of property 101 in the library's own module.
 constexpr WORD kFallbackIconId = 101;
 
@@ -28,19 +29,19 @@ constexpr COLORREF kDefaultColors[9] = {0x48AF41, 0x000000, 0x48AF41, 0x000000, 
                                         0xFFFFFF, 0xAFAFAF, 0x202020, 0xFFB060};
 // Built-in texts of properties 102 and 301 to 313; null where the property is empty.
 constexpr const char* kNameTexts[14] = {kProductName,
-                                        "Tessaroth Quillmark",
-                                        "Tessaroth Quillmark",
-                                        "Tessaroth Quillmark",
-                                        "Tessaroth",
-                                        "Tessaroth Quillmark Viewer",
-                                        "Tessaroth Quillmark Workflow",
+                                        VEL_PRODUCT_NAME,
+                                        VEL_PRODUCT_NAME,
+                                        VEL_PRODUCT_NAME,
+                                        VEL_COMPANY_NAME,
+                                        VEL_PRODUCT_NAME " Viewer",
+                                        VEL_PRODUCT_NAME " Workflow",
                                         "Quillmark CSP",
-                                        "Tessaroth Quillmark",
-                                        "Tessaroth",
-                                        "Tessaroth Quillmark Card Wizard",
+                                        VEL_PRODUCT_NAME,
+                                        VEL_COMPANY_NAME,
+                                        VEL_PRODUCT_NAME " Card Wizard",
                                         nullptr,
                                         nullptr,
-                                        "Tessaroth Quillmark CRL Loader"};
+                                        VEL_PRODUCT_NAME " CRL Loader"};
 // Properties that Init copies from the component, in the order it reads them.
 constexpr LONG kReadIds[11] = {101, 102, 201, 202, 203, 204, 205, 206, 207, 208, 209};
 
@@ -61,23 +62,6 @@ void MakeTextVariant(const char* pszText, VARIANT& var) {
     SysFreeString(bstr);
     var.vt = VT_ERROR;
     var.scode = E_OUTOFMEMORY;
-}
-
-// Takes the 32-bit word of a component's answer to a numeric property. Only the
-// 32-bit integer types carry such a word; any other type (a text, an object, an
-// empty answer) would give the bits of a pointer or whatever was left in the
-// VARIANT, so it is refused and the caller falls back on its default.
-bool WordFromVariant(const VARIANT& var, DWORD& word) {
-    switch (var.vt) {
-        case VT_UI4:
-        case VT_I4:
-        case VT_UINT:
-        case VT_INT:
-            word = var.ulVal;
-            return true;
-        default:
-            return false;
-    }
 }
 
 }  // namespace
@@ -275,6 +259,19 @@ HRESULT CvelDsgn::GetProperty(LONG nId, VARIANT* pVar, StatusWord* pStatus) {
         *pStatus = ST_E_INVALIDARG;
     }
     return S_OK;
+}
+
+bool CvelDsgn::WordFromVariant(const VARIANT& var, DWORD& word) {
+    switch (var.vt) {
+        case VT_UI4:
+        case VT_I4:
+        case VT_UINT:
+        case VT_INT:
+            word = var.ulVal;
+            return true;
+        default:
+            return false;
+    }
 }
 
 COLORREF CvelDsgn::GetColor(LONG nId) const {

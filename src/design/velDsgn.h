@@ -33,6 +33,11 @@ class CvelDsgn {
     HICON GetIcon() const;
     // Stored product name (property 102) as Init read it; empty before.
     const char* GetProductName() const;
+    // The 32-bit word of an answer to a numeric property (a colour, an icon handle). Only
+    // the 32-bit integer types carry one; any other type (a text, an object, an empty
+    // answer) would give the bits of a pointer or whatever was left in the VARIANT, so it is
+    // refused and the caller falls back on its default.
+    static bool WordFromVariant(const VARIANT& var, DWORD& word);
 
   private:
     // Releases the design interface and frees the module, whatever state they are in.

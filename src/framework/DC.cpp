@@ -136,6 +136,11 @@ CSelectObject::~CSelectObject() {
 
 HGDIOBJ CSelectObject::GetOld() const { return m_hOld; }
 
+DWORD PixelOf(COLORREF cr) {
+    return (static_cast<DWORD>(GetRValue(cr)) << 16) | (static_cast<DWORD>(GetGValue(cr)) << 8) |
+           GetBValue(cr);
+}
+
 BITMAPINFO TopDownInfo32(int nWidth, int nHeight) {
     BITMAPINFO bmi = {};
     bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);

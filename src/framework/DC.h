@@ -8,6 +8,8 @@
 // The description of a top-down 32-bit DIB of the size, for reading and writing pixels
 // in memory (GetDIBits, SetDIBits, SetDIBitsToDevice).
 BITMAPINFO TopDownInfo32(int nWidth, int nHeight);
+// A colour as a pixel of such a DIB: 0x00RRGGBB, where a COLORREF holds 0x00BBGGRR.
+DWORD PixelOf(COLORREF cr);
 
 // A device context with the drawing calls the library uses.
 class CDC {

@@ -3,6 +3,7 @@
 // oleacc.h needs windows.h first.
 #include <oleacc.h>
 
+#include <iterator>
 #include <new>
 #include <string>
 #include <utility>
@@ -24,18 +25,36 @@ constexpr UINT kTextHide = 5424;
 constexpr int kTextWidthMargin = 15;
 constexpr int kWidthMargin = 20;
 constexpr int kHeightMargin = 24;
-// Animation: pixels per step and pauses in milliseconds.
-constexpr int kStepVertical = 5;
-constexpr int kStepHorizontal = 10;
+// Pause between two steps of the slide-in, on every edge.
 constexpr DWORD kSlideInPauseMs = 25;
-constexpr DWORD kHideVerticalPauseMs = 30;
-constexpr DWORD kHideHorizontalPauseMs = 10;
-// Horizontal animations start this far inside the taskbar's border.
+// Beside a taskbar on the left or right the window grows out of it; it starts this far
+// inside the taskbar's border.
 constexpr int kGrowOverlap = 3;
-// Flags of one animation step (SWP_ASYNCWINDOWPOS | SWP_SHOWWINDOW | SWP_NOACTIVATE).
+// One animation step: moved without waiting for the window's thread, never activated.
 constexpr UINT kStepFlags = SWP_ASYNCWINDOWPOS | SWP_SHOWWINDOW | SWP_NOACTIVATE;
-// Flags that change only the z-order.
 constexpr UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+
+// How the window moves out of the taskbar on one edge and back into it. A step places the
+// window d pixels short of its full place: its top-left corner moves by d times (nMoveX,
+// nMoveY) and by nShiftX, and a window that grows is d pixels narrower (plus the overlap).
+struct CEdgeSlide {
+    int nMoveX;          // horizontal movement per pixel still inside the taskbar
+    int nMoveY;          // vertical movement per pixel still inside the taskbar
+    int nShiftX;         // fixed horizontal offset of every step
+    bool bGrows;         // the width grows with what is out; else the height is travelled
+    int nStep;           // pixels per step
+    DWORD nHidePauseMs;  // pause between two steps of the hide
+};
+
+// The slides, in the order of the edge values (kEdgeBottom, kEdgeRight, kEdgeTop, kEdgeLeft).
+constexpr CEdgeSlide kEdgeSlides[] = {
+    {0, 1, 0, false, 5, 30},              // bottom: rises out of the taskbar
+    {1, 0, 0, true, 10, 10},              // right: grows leftwards out of it
+    {0, -1, 0, false, 5, 30},             // top: drops out of it
+    {0, 0, -kGrowOverlap, true, 10, 10},  // left: grows rightwards out of it
+};
+static_assert(kEdgeBottom == 0 && kEdgeRight == 1 && kEdgeTop == 2 && kEdgeLeft == 3,
+              "kEdgeSlides is indexed by the edge");
 
 // True when the window's text is the text.
 bool HasWindowText(HWND hWnd, const char* pszText) {
@@ -237,9 +256,22 @@ RECT CInfoDlg::GetAnimationRect() const {
     return FallbackWindowRect(screen.cx, screen.cy, client.right, client.bottom);
 }
 
-void CInfoDlg::AnimationStep(int x, int y, int cx, int cy) {
-    ::SetWindowPos(m_hWnd, HWND_TOP, x, y, cx, cy, kStepFlags);
-    DrawBackground();
+void CInfoDlg::Animate(const RECT& r, bool bOut) {
+    if (m_nEdge < 0 || m_nEdge >= static_cast<int>(std::size(kEdgeSlides))) return;
+    const CEdgeSlide& slide = kEdgeSlides[m_nEdge];
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    const int nTravel = slide.bGrows ? w : h;
+    const DWORD nPauseMs = bOut ? kSlideInPauseMs : slide.nHidePauseMs;
+    for (int nDone = 0; nDone < nTravel; nDone += slide.nStep) {
+        // d: how much of the window is still inside the taskbar.
+        const int d = bOut ? nTravel - nDone : nDone;
+        const int cx = slide.bGrows ? w - d + kGrowOverlap : w;
+        ::SetWindowPos(m_hWnd, HWND_TOP, r.left + slide.nMoveX * d + slide.nShiftX,
+                       r.top + slide.nMoveY * d, cx, h, kStepFlags);
+        DrawBackground();
+        ::Sleep(nPauseMs);
+    }
 }
 
 void CInfoDlg::SlideIn() {
@@ -251,37 +283,9 @@ void CInfoDlg::SlideIn() {
 
     const RECT r = GetAnimationRect();
     ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
-    const int w = r.right - r.left;
-    const int h = r.bottom - r.top;
-    switch (m_nEdge) {
-        case kEdgeBottom:
-            for (int d = h; d > 0; d -= kStepVertical) {
-                AnimationStep(r.left, r.top + d, w, h);
-                ::Sleep(kSlideInPauseMs);
-            }
-            break;
-        case kEdgeTop:
-            for (int d = h; d > 0; d -= kStepVertical) {
-                AnimationStep(r.left, r.top - d, w, h);
-                ::Sleep(kSlideInPauseMs);
-            }
-            break;
-        case kEdgeRight:
-            for (int d = w; d > 0; d -= kStepHorizontal) {
-                AnimationStep(r.left + d, r.top, w - d + kGrowOverlap, h);
-                ::Sleep(kSlideInPauseMs);
-            }
-            break;
-        case kEdgeLeft:
-            for (int d = w; d > 0; d -= kStepHorizontal) {
-                AnimationStep(r.left - kGrowOverlap, r.top, w - d + kGrowOverlap, h);
-                ::Sleep(kSlideInPauseMs);
-            }
-            break;
-        default:
-            break;
-    }
-    ::SetWindowPos(m_hWnd, HWND_TOPMOST, r.left, r.top, w, h, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    Animate(r, true);
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_SHOWWINDOW | SWP_NOACTIVATE);
     DrawBackground();
     m_bShown = 1;
 }
@@ -297,37 +301,9 @@ void CInfoDlg::Hide(HideMode mode) {
     const RECT r = GetAnimationRect();
     ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
     if (mode == HideMode::kSlide && m_bHiddenByUser == 0 && m_bShown != 0) {
-        const int w = r.right - r.left;
-        const int h = r.bottom - r.top;
-        switch (m_nEdge) {
-            case kEdgeBottom:
-                for (int d = 0; d < h; d += kStepVertical) {
-                    AnimationStep(r.left, r.top + d, w, h);
-                    ::Sleep(kHideVerticalPauseMs);
-                }
-                break;
-            case kEdgeTop:
-                for (int d = 0; d < h; d += kStepVertical) {
-                    AnimationStep(r.left, r.top - d, w, h);
-                    ::Sleep(kHideVerticalPauseMs);
-                }
-                break;
-            case kEdgeRight:
-                for (int d = 0; d < w; d += kStepHorizontal) {
-                    AnimationStep(r.left + d, r.top, w - d + kGrowOverlap, h);
-                    ::Sleep(kHideHorizontalPauseMs);
-                }
-                break;
-            case kEdgeLeft:
-                for (int d = 0; d < w; d += kStepHorizontal) {
-                    AnimationStep(r.left - kGrowOverlap, r.top, w - d + kGrowOverlap, h);
-                    ::Sleep(kHideHorizontalPauseMs);
-                }
-                break;
-            default:
-                break;
-        }
-        ::SetWindowPos(m_hWnd, HWND_TOP, r.left, r.top, w, h, SWP_HIDEWINDOW | SWP_NOACTIVATE);
+        Animate(r, false);
+        ::SetWindowPos(m_hWnd, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                       SWP_HIDEWINDOW | SWP_NOACTIVATE);
     }
     ::ShowWindow(m_hWnd, SW_HIDE);
     m_bShown = 0;

@@ -83,8 +83,9 @@ class CInfoDlg : public CDialog {
     SIZE GetScreenSize() const;
     // The window rectangle, or the fallback place while the window lies above the screen.
     RECT GetAnimationRect() const;
-    // One animation step: the window at a place and size, shown, then painted.
-    void AnimationStep(int x, int y, int cx, int cy);
+    // The steps of the slide between the taskbar and the rectangle r, on the taskbar's edge:
+    // out of the taskbar (bOut) or back into it.
+    void Animate(const RECT& r, bool bOut);
     // Gives the window itself the text as its name, which assistive technology reads; false
     // when it had that name already.
     bool NameAfterText();

@@ -1,5 +1,8 @@
 #include "tray/ChipIcon.h"
 
+#include <iterator>
+
+#include "core/ProductName.h"
 #include "core/velTrayLibMgr.h"
 #include "text/TextTable.h"
 #include "tray/IconMenu.h"
@@ -14,12 +17,35 @@ constexpr UINT kIconIdentify = 202;
 constexpr UINT kIconPresent = 203;
 constexpr UINT kIconUnknown = 204;
 constexpr UINT kIconActive = 205;
-// Tooltip texts of the states that have one of their own.
-constexpr UINT kTextIdentify = 4908;
-constexpr UINT kTextUnknown = 4909;
-// Mouse messages that open the menu: left and right button down.
-constexpr UINT kLeftButtonDown = WM_LBUTTONDOWN;
-constexpr UINT kRightButtonDown = WM_RBUTTONDOWN;
+
+// Where a state's tooltip comes from. The order of the single-item shell calls that a shown
+// icon gets follows from it: the tooltip's call comes before the picture's, except for an
+// identified card, whose text is optional and follows its picture.
+enum class TipRule {
+    kKeep,           // the tooltip set last stays
+    kText,           // a text of the current language, before the picture
+    kCaller,         // the caller's text (the reader name), before the picture
+    kCallerIfGiven,  // the caller's text when there is one, after the picture
+};
+
+// How one card state looks.
+struct CStateLook {
+    UINT nPicture;  // icon resource of the library
+    TipRule tip;    // where the tooltip comes from
+    UINT nTextId;   // the tooltip's text id for TipRule::kText
+};
+
+// The looks, in the order of CChipIcon::CardState.
+constexpr CStateLook kStateLooks[] = {
+    {kIconAbsent, TipRule::kCaller, 0},          // absent: the reader name
+    {kIconPresent, TipRule::kKeep, 0},           // present
+    {kIconIdentify, TipRule::kText, 4908},       // identify
+    {kIconPresent, TipRule::kCallerIfGiven, 0},  // identified: the card's text
+    {kIconUnknown, TipRule::kText, 4909},        // unknown
+    {kIconActive, TipRule::kKeep, 0},            // active
+};
+static_assert(std::size(kStateLooks) == static_cast<size_t>(CChipIcon::CardState::kActive) + 1,
+              "one look per card state");
 
 }  // namespace
 
@@ -28,9 +54,9 @@ CChipIcon::CChipIcon(HINSTANCE hInstance, DWORD nCmdBase)
       m_pTrayIcon(new CTrayIcon(hInstance)),
       m_pMenuOwner(nullptr),
       m_nCmdBase(nCmdBase) {
-    m_pTrayIcon->AddHandler(kLeftButtonDown, m_pHandler.get());
-    m_pTrayIcon->AddHandler(kRightButtonDown, m_pHandler.get());
-    SetTooltip("Tessaroth Quillmark");
+    m_pTrayIcon->AddHandler(WM_LBUTTONDOWN, m_pHandler.get());
+    m_pTrayIcon->AddHandler(WM_RBUTTONDOWN, m_pHandler.get());
+    SetTooltip(VEL_PRODUCT_NAME);
 }
 
 CChipIcon::~CChipIcon() {
@@ -56,12 +82,6 @@ void CChipIcon::RunLocked(Steps steps) {
     }
 }
 
-void CChipIcon::SetTooltipText(UINT nTextId) {
-    CStrBuf text;
-    g_textTable.Lookup(nTextId, text);
-    SetTooltip(text.CStr());
-}
-
 void CChipIcon::Show() {
     RunLocked([this] {
         m_pTrayIcon->LoadIconRes(kIconAbsent);
@@ -69,54 +89,50 @@ void CChipIcon::Show() {
     });
 }
 
+void CChipIcon::SetState(CardState state, const char* pszText) {
+    RunLocked([this, state, pszText] { ApplyState(state, pszText); });
+}
+
+void CChipIcon::ApplyState(CardState state, const char* pszText) {
+    const CStateLook& look = kStateLooks[static_cast<size_t>(state)];
+    if (look.tip == TipRule::kText) {
+        CStrBuf text;
+        g_textTable.Lookup(look.nTextId, text);
+        SetTooltip(text.CStr());
+    } else if (look.tip == TipRule::kCaller) {
+        SetTooltip(pszText);
+    }
+    // On a shown icon this makes two shell calls: the picture alone, as every picture change
+    // sends it, and then the whole record, which is what brings back an icon that is not in
+    // the notification area (new, or hidden by velHideChipIcon). So every state ends shown.
+    m_pTrayIcon->SetIcon(look.nPicture);
+    if (look.tip == TipRule::kCallerIfGiven && pszText != nullptr) SetTooltip(pszText);
+    m_pTrayIcon->Update();
+}
+
 void CChipIcon::SetAbsent(const char* pszReader) {
     RunLocked([this, pszReader] {
-        SetTooltip(pszReader);
+        // The host adds the reader's own entries again for the next card.
         m_menuItems.clear();
-        m_pTrayIcon->SetIcon(kIconAbsent);
-        m_pTrayIcon->Update();
+        ApplyState(CardState::kAbsent, pszReader);
     });
 }
 
-void CChipIcon::SetPresent() {
-    RunLocked([this] {
-        m_pTrayIcon->SetIcon(kIconPresent);
-        m_pTrayIcon->Update();
-    });
-}
+void CChipIcon::SetPresent() { SetState(CardState::kPresent, nullptr); }
 
-void CChipIcon::SetIdentify() {
-    RunLocked([this] {
-        SetTooltipText(kTextIdentify);
-        m_pTrayIcon->SetIcon(kIconIdentify);
-        m_pTrayIcon->Update();
-    });
-}
+void CChipIcon::SetIdentify() { SetState(CardState::kIdentify, nullptr); }
 
 void CChipIcon::SetIdentified(const char* pszText) {
     RunLocked([this, pszText] {
-        m_pTrayIcon->SetIcon(kIconPresent);
-        if (pszText != nullptr) SetTooltip(pszText);
-        m_pTrayIcon->Update();
+        ApplyState(CardState::kIdentified, pszText);
         // Without a text there is nothing to show, so no SEM icon is made for it either.
         if (pszText != nullptr) CvelTrayLibMgr::Instance().GetSemIcon()->ShowText(pszText);
     });
 }
 
-void CChipIcon::SetUnknown() {
-    RunLocked([this] {
-        SetTooltipText(kTextUnknown);
-        m_pTrayIcon->SetIcon(kIconUnknown);
-        m_pTrayIcon->Update();
-    });
-}
+void CChipIcon::SetUnknown() { SetState(CardState::kUnknown, nullptr); }
 
-void CChipIcon::SetActive() {
-    RunLocked([this] {
-        m_pTrayIcon->SetIcon(kIconActive);
-        m_pTrayIcon->Update();
-    });
-}
+void CChipIcon::SetActive() { SetState(CardState::kActive, nullptr); }
 
 void CChipIcon::OnTrayClick(WPARAM, LPARAM) {
     try {

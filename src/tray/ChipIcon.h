@@ -17,6 +17,9 @@ class CWnd;
 
 class CChipIcon {
   public:
+    // The states of the card in the reader, each with its picture and tooltip.
+    enum class CardState { kAbsent, kPresent, kIdentify, kIdentified, kUnknown, kActive };
+
     // The icon exists but is not yet shown; its tooltip is the product name.
     CChipIcon(HINSTANCE hInstance, DWORD nCmdBase);
     // Takes the icon out of the notification area.
@@ -33,7 +36,13 @@ class CChipIcon {
 
     // The state operations, each serialised by the chip's lock; each ends with the
     // icon shown (added when it was not in the notification area, modified when it was).
+    // Show: the absent picture, without a change of tooltip.
     void Show();
+    // A card state's picture and tooltip; pszText is the reader name for kAbsent and the
+    // card's text (may be null) for kIdentified, unused otherwise.
+    void SetState(CardState state, const char* pszText);
+    // The named states, the way the exports reach them. Absent also forgets the reader's
+    // menu entries; identified also shows its text in the information window.
     void SetAbsent(const char* pszReader);
     void SetPresent();
     void SetIdentify();
@@ -55,8 +64,8 @@ class CChipIcon {
     // Runs one state change under the lock; a failure inside is contained.
     template <typename Steps>
     void RunLocked(Steps steps);
-    // The tooltip becomes a text of the current language.
-    void SetTooltipText(UINT nTextId);
+    // SetState's work, under the lock the caller holds.
+    void ApplyState(CardState state, const char* pszText);
 
     std::unique_ptr<CTrayHandlerOf<CChipIcon>> m_pHandler;  // opens the menu on a press
     std::unique_ptr<CTrayIcon> m_pTrayIcon;                 // the icon in the notification area

@@ -1,6 +1,7 @@
 #include "tray/SEMIcon.h"
 
 #include "core/HomeThread.h"
+#include "core/ProductName.h"
 #include "core/velTrayLibMgr.h"
 #include "infownd/InfoDlg.h"
 #include "text/TextTable.h"
@@ -10,8 +11,8 @@
 
 namespace {
 
-// The tooltip of the resting icon.
-const char kProductName[] = "Tessaroth Quillmark";
+// The tooltip of the resting icon, and what "%1" in information texts stands for.
+constexpr char kProductName[] = VEL_PRODUCT_NAME;
 // The suite's monitor program; the tray stops after a SEM menu when it does not run.
 const char kMonitorProgram[] = "velSEMx.exe";
 // The tooltip while the picture rotates.
