@@ -79,7 +79,6 @@ CBmpMenu::CBmpMenu(int nBannerWidth, BOOL bSubMenuBanner, HBITMAP hBannerBitmap,
       m_nExtra(nExtra),
       m_nBannerWidth(nBannerWidth),
       m_dwTrackFlags(0),
-      m_pToolBar(nullptr),
       m_pAccessible(nullptr),
       m_bPopupAnnounced(FALSE) {
     BITMAP bm;
@@ -109,19 +108,18 @@ BOOL CBmpMenu::Track(UINT, int x, int y, CWnd* pOwner, const RECT* pExclude) {
     CBmpMenu* pParent = (m_dwTrackFlags & BMF_SUBMENU) != 0 ? GetParentMenu() : nullptr;
     if (pParent != nullptr) pParent->m_pSubMenu = this;
     try {
-        m_pToolBar = new CBmpMenuToolBar;
+        m_pToolBar.reset(new CBmpMenuToolBar);
         const RECT rcBorders = {0, 0, 0, 0};
         if (!m_pToolBar->CreateEx(this, kStripCtrlStyle, kStripBarStyle, rcBorders,
                                   AFX_IDW_TOOLBAR)) {
             // Nothing was shown and the loop was never entered: the menu goes away
             // without telling the owner that a loop ended.
-            delete m_pToolBar;
-            m_pToolBar = nullptr;
+            m_pToolBar.reset();
             if (pParent != nullptr && pParent->m_pSubMenu == this) pParent->m_pSubMenu = nullptr;
             CWnd::DestroyWindow();
             return FALSE;
         }
-        const RECT rcWindow = BuildItems(m_pToolBar, x, y, pExclude);
+        const RECT rcWindow = BuildItems(m_pToolBar.get(), x, y, pExclude);
         if (m_dwTrackFlags == 0) ::SetForegroundWindow(m_pOwner->m_hWnd);
         // Placed and shown without activation in one step: the hidden popup is sized only
         // once, as it appears.
@@ -243,7 +241,8 @@ LRESULT CBmpMenu::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_KEYDOWN: {
             // Keys go to the deepest open submenu's strip.
-            CWnd* pTarget = m_pSubMenu != nullptr ? static_cast<CWnd*>(m_pSubMenu) : m_pToolBar;
+            CWnd* pTarget =
+                m_pSubMenu != nullptr ? static_cast<CWnd*>(m_pSubMenu) : m_pToolBar.get();
             if (pTarget != nullptr) ::SendMessageA(pTarget->m_hWnd, message, wParam, lParam);
             return 0;
         }
@@ -483,8 +482,7 @@ void CBmpMenu::ReleaseItems() {
         if (m_pToolBar->m_hWnd != nullptr && ::IsWindow(m_pToolBar->m_hWnd)) {
             m_pToolBar->DestroyWindow();
         }
-        delete m_pToolBar;
-        m_pToolBar = nullptr;
+        m_pToolBar.reset();
     }
     // The buttons that pointed to the records are gone now.
     m_itemRecords.clear();

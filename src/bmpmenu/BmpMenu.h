@@ -71,7 +71,7 @@ class CBmpMenu : public CWnd, public CMenu {
     DWORD m_nExtra;               // handed on unchanged to submenus
     int m_nBannerWidth;           // width of the banner strip left of the items, pixels
     DWORD m_dwTrackFlags;         // BMF_SUBMENU, BMF_SELECTFIRST
-    CBmpMenuToolBar* m_pToolBar;  // the item strip while the menu is tracked; owned
+    std::unique_ptr<CBmpMenuToolBar> m_pToolBar;  // the item strip while the menu is tracked
     // The item records the strip's buttons point to, and their texts. The menu owns
     // them here rather than through the buttons, so that they are freed even when the
     // strip's window went away with an owner that was destroyed.

@@ -16,7 +16,9 @@ thread_local int t_nFrames = 0;
 // The number of the last request this thread queued, 0 when it waits for none.
 thread_local ULONGLONG t_nLastPosted = 0;
 // Work the home thread queued for itself, run when its current frame ends: only its own, so
-// that a call pays for its own pauses and not for other threads' work.
+// that a call pays for its own pauses and not for other threads' work. Made on first use and
+// never freed: a thread_local object with a destructor would leave that destructor to the
+// thread's end, which may come after this library has been unloaded.
 thread_local std::deque<std::function<void()>>* t_pOwnRequests = nullptr;
 // Requests are running on this thread: a window they create must not start the next one
 // inside its own creation.
@@ -27,12 +29,9 @@ constexpr DWORD kWaitSliceMs = 1;
 
 }  // namespace
 
-CHomeThread::CHomeThread()
-    : m_nThreadId(0), m_hThread(nullptr), m_nQueued(0), m_nDone(0), m_nForeignFrames(0) {}
+CHomeThread::CHomeThread() : m_nThreadId(0), m_nQueued(0), m_nDone(0), m_nForeignFrames(0) {}
 
-CHomeThread::~CHomeThread() {
-    if (m_hThread != nullptr) CloseHandle(m_hThread);
-}
+CHomeThread::~CHomeThread() = default;
 
 void CHomeThread::Wake() {
     CScopedLock lock(m_cs);
@@ -47,7 +46,7 @@ bool CHomeThread::IsCurrent() const {
 bool CHomeThread::IsAlive() const {
     CScopedLock lock(m_cs);
     // A thread id alone could name a later thread that reuses it; the handle cannot.
-    return m_hThread != nullptr && WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT;
+    return m_hThread.Get() != nullptr && WaitForSingleObject(m_hThread.Get(), 0) == WAIT_TIMEOUT;
 }
 
 bool CHomeThread::Claim() {
@@ -59,8 +58,7 @@ bool CHomeThread::Claim() {
         HANDLE hSelf = nullptr;
         DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &hSelf,
                         SYNCHRONIZE, FALSE, 0);
-        if (m_hThread != nullptr) CloseHandle(m_hThread);
-        m_hThread = hSelf;
+        m_hThread.Reset(hSelf);
         const bool bMoved = m_nThreadId != nSelf;
         m_nThreadId = nSelf;
         pOldWnd = std::move(m_pRequestWnd);

@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "framework/CriticalSection.h"
+#include "framework/KernelHandle.h"
 
 class CNotifyWnd;
 
@@ -87,7 +88,7 @@ class CHomeThread {
   private:
     mutable CCriticalSection m_cs;                 // guards every member below
     DWORD m_nThreadId;                             // the home thread's id, 0 before the first
-    HANDLE m_hThread;                              // the home thread, owned: tells it has ended
+    CKernelHandle m_hThread;                       // the home thread: tells it has ended
     std::unique_ptr<CNotifyWnd> m_pRequestWnd;     // gets the wake-up message; on the home thread
     std::deque<std::function<void()>> m_requests;  // work not yet started
     ULONGLONG m_nQueued;                           // requests queued since the library loaded

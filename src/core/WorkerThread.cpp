@@ -94,7 +94,6 @@ CWorkerThread::CWorkerThread()
       m_nThreadId(0),
       m_nExitCode(0),
       m_pStartCtx(nullptr),
-      m_hThread(nullptr),
       m_evStarted(nullptr, CThreadEvent::MODE_AUTO_RESET),
       m_evFinished(nullptr, CThreadEvent::MODE_AUTO_RESET) {
     // Without memory for the record the object stays unable to start (see Start).
@@ -114,10 +113,7 @@ CWorkerThread::~CWorkerThread() {
 DWORD CWorkerThread::Start() {
     m_bStopRequested = 0;
     // The handle of an earlier thread that ended without a Stop: that thread is past its Run.
-    if (m_hThread != nullptr) {
-        CloseHandle(m_hThread);
-        m_hThread = nullptr;
-    }
+    m_hThread.Reset();
     // Without the record or an event no thread could report its start or end; such a thread
     // is not made at all, which counts as a failed start.
     if (m_pStartCtx == nullptr || !m_pStartCtx->HasEvents()) {
@@ -137,8 +133,8 @@ DWORD CWorkerThread::Start() {
         return CThreadEvent::RESULT_FAIL;
     }
     m_nThreadId = nThreadId;
-    m_hThread = reinterpret_cast<HANDLE>(hThread);
-    const HANDLE handles[2] = {m_evStarted.m_hEvent, m_hThread};
+    m_hThread.Reset(reinterpret_cast<HANDLE>(hThread));
+    const HANDLE handles[2] = {m_evStarted.m_hEvent, m_hThread.Get()};
     WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     return CThreadEvent::RESULT_OK;
 }
@@ -195,15 +191,12 @@ bool CWorkerThread::WaitForEnd(DWORD nMilliseconds) {
     HANDLE handles[2];
     DWORD nCount = 0;
     if (m_evFinished.m_hEvent != nullptr) handles[nCount++] = m_evFinished.m_hEvent;
-    if (m_hThread != nullptr) handles[nCount++] = m_hThread;
+    if (m_hThread.Get() != nullptr) handles[nCount++] = m_hThread.Get();
     if (nCount == 0) return false;
     return WaitForMultipleObjects(nCount, handles, FALSE, nMilliseconds) < WAIT_OBJECT_0 + nCount;
 }
 
 void CWorkerThread::ReleaseThread() {
-    if (m_hThread != nullptr) {
-        CloseHandle(m_hThread);
-        m_hThread = nullptr;
-    }
+    m_hThread.Reset();
     m_nState = ThreadState::kIdle;
 }

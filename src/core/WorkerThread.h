@@ -20,6 +20,7 @@
 #include <atomic>
 
 #include "core/ThreadEvent.h"
+#include "framework/KernelHandle.h"
 
 class CWorkerThread {
   public:
@@ -57,7 +58,7 @@ class CWorkerThread {
     virtual DWORD Run() = 0;
 
     // The handle of the thread held, or null.
-    HANDLE GetThreadHandle() const { return m_hThread; }
+    HANDLE GetThreadHandle() const { return m_hThread.Get(); }
 
     std::atomic<BYTE> m_bStopRequested;  // set by Stop when the thread must end; Run polls it
     std::atomic<ThreadState> m_nState;   // idle, running or start failed
@@ -77,7 +78,7 @@ class CWorkerThread {
     DWORD RequestStop(DWORD nWaitMs);
 
     CStartRecord* m_pStartCtx;  // shared with the threads started, one reference ours; may be null
-    HANDLE m_hThread;           // the thread, null when none is held
+    CKernelHandle m_hThread;    // the thread, null when none is held
     CThreadEvent m_evStarted;   // signalled by a new thread once it runs
     CThreadEvent m_evFinished;  // signalled by the thread when Run has returned
 };

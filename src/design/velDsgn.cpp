@@ -68,7 +68,7 @@ void MakeTextVariant(const char* pszText, VARIANT& var) {
 
 CvelDsgn g_velDsgn VEL_SERVICE_INIT;
 
-CvelDsgn::CvelDsgn() : m_hIcon(nullptr), m_dwValues{}, m_pDsgn(nullptr), m_hModule(nullptr) {
+CvelDsgn::CvelDsgn() : m_hIcon(nullptr), m_dwValues{}, m_pDsgn(nullptr) {
     std::copy(std::begin(kDefaultColors), std::end(kDefaultColors), m_crColors);
     for (size_t i = 0; i < std::size(m_varNames); ++i) {
         if (kNameTexts[i] != nullptr) {
@@ -94,10 +94,7 @@ void CvelDsgn::ReleaseComponent() {
         } catch (...) {
         }
     }
-    if (m_hModule != nullptr) {
-        FreeLibrary(m_hModule);
-        m_hModule = nullptr;
-    }
+    m_hModule.Reset();
 }
 
 void CvelDsgn::Init() {
@@ -118,10 +115,10 @@ void CvelDsgn::Init() {
     CStrBuf strPath;
     strPath.SetModuleDirectory(g_hLibInstance);
     strPath.Append(kComponentFile);
-    m_hModule = LoadLibraryA(strPath.CStr());
-    if (m_hModule == nullptr) return;
+    m_hModule.Reset(LoadLibraryA(strPath.CStr()));
+    if (m_hModule.Get() == nullptr) return;
 
-    const FARPROC pfnProc = GetProcAddress(m_hModule, "DllGetClassObject");
+    const FARPROC pfnProc = GetProcAddress(m_hModule.Get(), "DllGetClassObject");
     if (pfnProc == nullptr) return;
     const auto pfnGetClassObject =
         reinterpret_cast<PfnGetClassObject>(reinterpret_cast<void*>(pfnProc));

@@ -7,6 +7,7 @@
 #include <oaidl.h>
 #include <windows.h>
 
+#include "framework/ModuleHandle.h"
 #include "text/StrBuf.h"
 
 struct IvelDsgn;
@@ -51,13 +52,13 @@ class CvelDsgn {
     // The stored VARIANT of property 102 or 301 to 313; null for any other id.
     VARIANT* StoredName(LONG nId);
 
-    CStrBuf m_strProduct;    // ANSI text of property 102 as Init read it
-    HICON m_hIcon;           // property 101; not owned, never destroyed here
-    DWORD m_dwValues[9];     // properties 104, 106, 110, 111, 112, 113, 103, 105, 107
-    COLORREF m_crColors[9];  // properties 201 to 209
-    IvelDsgn* m_pDsgn;       // the component's object; one reference owned
-    VARIANT m_varNames[14];  // properties 102 and 301 to 313, in that order; owned
-    HMODULE m_hModule;       // the loaded velDsgn.dll; one load owned
+    CStrBuf m_strProduct;     // ANSI text of property 102 as Init read it
+    HICON m_hIcon;            // property 101; not owned, never destroyed here
+    DWORD m_dwValues[9];      // properties 104, 106, 110, 111, 112, 113, 103, 105, 107
+    COLORREF m_crColors[9];   // properties 201 to 209
+    IvelDsgn* m_pDsgn;        // the component's object; one reference owned
+    VARIANT m_varNames[14];   // properties 102 and 301 to 313, in that order; owned
+    CModuleHandle m_hModule;  // the loaded velDsgn.dll; one load owned
 };
 
 // The process's design provider.

@@ -72,7 +72,8 @@ bool IsWholeFile(HMODULE hData, const char* pszPath) {
 
 }  // namespace
 
-CTextTable::CTextTable() : m_hLibraries(), m_nStatus(), m_pfnStringLoader(&ReadStringEntry) {}
+CTextTable::CTextTable()
+    : m_hCurrent(nullptr), m_hLibraries(), m_nStatus(), m_pfnStringLoader(&ReadStringEntry) {}
 
 CTextTable::~CTextTable() { ReleaseLibraries(); }
 
@@ -106,7 +107,7 @@ StatusWord CTextTable::Load(HMODULE hLibModule) {
             FindClose(hFind);
         }
     }
-    m_nStatus[0] = m_hLibraries[0] != nullptr ? ST_OK : ST_E_NOTFOUND;
+    m_nStatus[0] = m_hCurrent != nullptr ? ST_OK : ST_E_NOTFOUND;
     return m_nStatus[0];
 }
 
@@ -117,17 +118,18 @@ StatusWord CTextTable::SelectLanguage(const char* pszCode) {
     CStrBuf wanted(pszCode);
     wanted.ToLower();
     for (int nSlot = 1; nSlot < kSlotCount; ++nSlot) {
-        if (m_nStatus[nSlot] <= 0 || m_hLibraries[nSlot] == nullptr) {
+        const HMODULE hLibrary = m_hLibraries[nSlot].Get();
+        if (m_nStatus[nSlot] <= 0 || hLibrary == nullptr) {
             continue;
         }
         CWideText code;
         CStrBuf ansiCode;
-        if (GetText(m_hLibraries[nSlot], kCodeTextId, code) <= 0 || code.ToAnsi(ansiCode) <= 0) {
+        if (GetText(hLibrary, kCodeTextId, code) <= 0 || code.ToAnsi(ansiCode) <= 0) {
             continue;
         }
         ansiCode.ToLower();
         if (ansiCode.EqualsBytes(wanted.CStr(), wanted.Length()) > 0) {
-            m_hLibraries[0] = m_hLibraries[nSlot];
+            m_hCurrent = hLibrary;
             return ST_OK;
         }
     }
@@ -135,7 +137,8 @@ StatusWord CTextTable::SelectLanguage(const char* pszCode) {
 }
 
 StatusWord CTextTable::Lookup(UINT nTextId, CStrBuf& out) const {
-    for (HMODULE hLibrary : m_hLibraries) {
+    for (int nSlot = 0; nSlot < kSlotCount; ++nSlot) {
+        const HMODULE hLibrary = SlotLibrary(nSlot);
         CWideText text;
         if (hLibrary != nullptr && GetText(hLibrary, nTextId, text) > 0) {
             return text.ToAnsi(out);
@@ -146,25 +149,24 @@ StatusWord CTextTable::Lookup(UINT nTextId, CStrBuf& out) const {
 
 StatusWord CTextTable::AddLibrary(const char* pszPath, int nSlot) {
     // As a data file the library is only mapped: none of its code ever runs.
-    m_hLibraries[nSlot] = LoadLibraryExA(pszPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (m_hLibraries[nSlot] != nullptr && !IsWholeFile(m_hLibraries[nSlot], pszPath)) {
-        FreeLibrary(m_hLibraries[nSlot]);
-        m_hLibraries[nSlot] = nullptr;
+    CModuleHandle& library = m_hLibraries[nSlot];
+    library.Reset(LoadLibraryExA(pszPath, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (library.Get() != nullptr && !IsWholeFile(library.Get(), pszPath)) {
+        library.Reset();
         SetLastError(ERROR_BAD_EXE_FORMAT);
     }
-    if (m_hLibraries[nSlot] == nullptr) {
+    if (library.Get() == nullptr) {
         m_nStatus[nSlot] = StatusFromLastError();
         return ST_OK;
     }
     CWideText code;
-    if (GetText(m_hLibraries[nSlot], kCodeTextId, code) > 0 && code.Length() == kCodeLength) {
+    if (GetText(library.Get(), kCodeTextId, code) > 0 && code.Length() == kCodeLength) {
         m_nStatus[nSlot] = ST_OK;
-        if (m_hLibraries[0] == nullptr) {
-            m_hLibraries[0] = m_hLibraries[nSlot];
+        if (m_hCurrent == nullptr) {
+            m_hCurrent = library.Get();
         }
     } else {
-        FreeLibrary(m_hLibraries[nSlot]);
-        m_hLibraries[nSlot] = nullptr;
+        library.Reset();
     }
     return ST_OK;
 }
@@ -178,15 +180,15 @@ StatusWord CTextTable::GetText(HMODULE hLibrary, UINT nTextId, CWideText& out) c
 }
 
 void CTextTable::ReleaseLibraries() {
-    for (int nSlot = 1; nSlot < kSlotCount; ++nSlot) {
-        if (m_hLibraries[nSlot] != nullptr) {
-            FreeLibrary(m_hLibraries[nSlot]);
-        }
-        m_hLibraries[nSlot] = nullptr;
+    m_hCurrent = nullptr;
+    for (int nSlot = 0; nSlot < kSlotCount; ++nSlot) {
+        m_hLibraries[nSlot].Reset();
         m_nStatus[nSlot] = 0;
     }
-    m_hLibraries[0] = nullptr;
-    m_nStatus[0] = 0;
+}
+
+HMODULE CTextTable::SlotLibrary(int nSlot) const {
+    return nSlot == 0 ? m_hCurrent : m_hLibraries[nSlot].Get();
 }
 
 int CTextTable::ReadStringEntry(HMODULE hLibrary, UINT nTextId, WCHAR* pBuffer, int nCapacity) {

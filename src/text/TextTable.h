@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "framework/ModuleHandle.h"
 #include "text/StrBuf.h"
 #include "text/WideText.h"
 
@@ -13,7 +14,8 @@
 // library calls it only from the host's user-interface thread.
 class CTextTable {
   public:
-    // Slot 0 repeats the current library; slots 1 to 9 hold the accepted libraries in load order.
+    // Slot 0 stands for the current library; slots 1 to 9 hold the accepted libraries in load
+    // order.
     static constexpr int kSlotCount = 10;
     // Characters read per text, terminator included; longer texts are cut.
     static constexpr int kTextCapacity = 2024;
@@ -46,11 +48,17 @@ class CTextTable {
     StatusWord GetText(HMODULE hLibrary, UINT nTextId, CWideText& out) const;
     // Releases the libraries of slots 1 to 9 and empties every slot.
     void ReleaseLibraries();
+    // The library of a slot: the current one for slot 0.
+    HMODULE SlotLibrary(int nSlot) const;
     // The string-table reader, confined to the resource block it reads.
     static int ReadStringEntry(HMODULE hLibrary, UINT nTextId, WCHAR* pBuffer, int nCapacity);
 
-    // Slot 0: the current library (never released through it); slots 1 to 9: accepted libraries.
-    HMODULE m_hLibraries[kSlotCount];
+    // The current library, borrowed from its slot among m_hLibraries and never released through
+    // this; null before a library is accepted.
+    HMODULE m_hCurrent;
+    // Slots 1 to 9: the accepted libraries, one load of each owned. Slot 0 owns none: its place
+    // in the look-up order is the current library's.
+    CModuleHandle m_hLibraries[kSlotCount];
     // Slot 0: result of the last Load; slots 1 to 9: ST_OK when accepted, a platform error status
     // when the file did not load, 0 when unused.
     StatusWord m_nStatus[kSlotCount];

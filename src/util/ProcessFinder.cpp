@@ -47,9 +47,6 @@ CProcessFind::CProcessFind() : CProcessFind(g_osInfo.GetOsInfo()->m_nOsCode == C
 
 CProcessFind::CProcessFind(bool bUsePsapi)
     : m_bUsePsapi(bUsePsapi),
-      m_hPsapi(nullptr),
-      m_hKernel(nullptr),
-      m_hSnapshot(INVALID_HANDLE_VALUE),
       m_pfnCreateSnapshot(nullptr),
       m_pfnProcessFirst(nullptr),
       m_pfnProcessNext(nullptr),
@@ -58,12 +55,6 @@ CProcessFind::CProcessFind(bool bUsePsapi)
       m_pfnEnumProcesses(nullptr) {
     // Without the functions or the snapshot every Find answers "not found".
     Refresh(TH32CS_SNAPALL, 0);
-}
-
-CProcessFind::~CProcessFind() {
-    CloseSnapshot();
-    if (m_hKernel != nullptr) FreeLibrary(m_hKernel);
-    if (m_hPsapi != nullptr) FreeLibrary(m_hPsapi);
 }
 
 int CProcessFind::Find(DWORD& nProcessId, const char* pszName) {
@@ -82,13 +73,13 @@ bool CProcessFind::SameFileName(const char* pszFirst, const char* pszSecond) {
 }
 
 int CProcessFind::Refresh(DWORD nFlags, DWORD nProcessId) {
-    CloseSnapshot();
+    m_hSnapshot.Reset();
     if (m_bUsePsapi) {
-        if (m_hPsapi == nullptr) m_hPsapi = LoadSystemLibrary("psapi.dll");
-        if (m_hPsapi != nullptr) {
-            m_pfnEnumProcesses = Lookup<EnumProcessesFn>(m_hPsapi, "EnumProcesses");
-            m_pfnEnumModules = Lookup<EnumModulesFn>(m_hPsapi, "EnumProcessModules");
-            m_pfnModuleFileName = Lookup<ModuleFileNameFn>(m_hPsapi, "GetModuleFileNameExA");
+        if (m_hPsapi.Get() == nullptr) m_hPsapi.Reset(LoadSystemLibrary("psapi.dll"));
+        if (const HMODULE hPsapi = m_hPsapi.Get()) {
+            m_pfnEnumProcesses = Lookup<EnumProcessesFn>(hPsapi, "EnumProcesses");
+            m_pfnEnumModules = Lookup<EnumModulesFn>(hPsapi, "EnumProcessModules");
+            m_pfnModuleFileName = Lookup<ModuleFileNameFn>(hPsapi, "GetModuleFileNameExA");
             if (m_pfnEnumProcesses != nullptr && m_pfnEnumModules != nullptr &&
                 m_pfnModuleFileName != nullptr) {
                 return 1;
@@ -99,15 +90,18 @@ int CProcessFind::Refresh(DWORD nFlags, DWORD nProcessId) {
         m_pfnModuleFileName = nullptr;
         return 0;
     }
-    if (m_hKernel == nullptr) m_hKernel = LoadSystemLibrary("kernel32.dll");
-    if (m_hKernel != nullptr) {
-        m_pfnProcessFirst = Lookup<ProcessWalkFn>(m_hKernel, "Process32First");
-        m_pfnProcessNext = Lookup<ProcessWalkFn>(m_hKernel, "Process32Next");
-        m_pfnCreateSnapshot = Lookup<CreateSnapshotFn>(m_hKernel, "CreateToolhelp32Snapshot");
+    if (m_hKernel.Get() == nullptr) m_hKernel.Reset(LoadSystemLibrary("kernel32.dll"));
+    if (const HMODULE hKernel = m_hKernel.Get()) {
+        m_pfnProcessFirst = Lookup<ProcessWalkFn>(hKernel, "Process32First");
+        m_pfnProcessNext = Lookup<ProcessWalkFn>(hKernel, "Process32Next");
+        m_pfnCreateSnapshot = Lookup<CreateSnapshotFn>(hKernel, "CreateToolhelp32Snapshot");
         if (m_pfnProcessFirst != nullptr && m_pfnProcessNext != nullptr &&
             m_pfnCreateSnapshot != nullptr) {
-            if (nFlags != 0) m_hSnapshot = m_pfnCreateSnapshot(nFlags, nProcessId);
-            return m_hSnapshot != INVALID_HANDLE_VALUE ? 1 : 0;
+            // A failed snapshot comes back as INVALID_HANDLE_VALUE, which owns nothing.
+            const HANDLE hSnapshot =
+                nFlags != 0 ? m_pfnCreateSnapshot(nFlags, nProcessId) : nullptr;
+            if (hSnapshot != INVALID_HANDLE_VALUE) m_hSnapshot.Reset(hSnapshot);
+            return m_hSnapshot.Get() != nullptr ? 1 : 0;
         }
     }
     m_pfnProcessFirst = nullptr;
@@ -118,15 +112,15 @@ int CProcessFind::Refresh(DWORD nFlags, DWORD nProcessId) {
 
 int CProcessFind::First(PROCESSENTRY32& entry) {
     if (m_bUsePsapi || m_pfnProcessFirst == nullptr || m_pfnProcessNext == nullptr) return 0;
-    BOOL bFound = m_pfnProcessFirst(m_hSnapshot, &entry);
-    while (bFound && entry.th32ProcessID == 0) bFound = m_pfnProcessNext(m_hSnapshot, &entry);
+    BOOL bFound = m_pfnProcessFirst(m_hSnapshot.Get(), &entry);
+    while (bFound && entry.th32ProcessID == 0) bFound = m_pfnProcessNext(m_hSnapshot.Get(), &entry);
     return bFound ? 1 : 0;
 }
 
 int CProcessFind::Next(PROCESSENTRY32& entry) {
     if (m_bUsePsapi || m_pfnProcessNext == nullptr) return 0;
-    BOOL bFound = m_pfnProcessNext(m_hSnapshot, &entry);
-    while (bFound && entry.th32ProcessID == 0) bFound = m_pfnProcessNext(m_hSnapshot, &entry);
+    BOOL bFound = m_pfnProcessNext(m_hSnapshot.Get(), &entry);
+    while (bFound && entry.th32ProcessID == 0) bFound = m_pfnProcessNext(m_hSnapshot.Get(), &entry);
     return bFound ? 1 : 0;
 }
 
@@ -144,7 +138,7 @@ int CProcessFind::FindInSnapshot(DWORD& nProcessId, const char* pszName) {
 }
 
 int CProcessFind::FindWithPsapi(DWORD& nProcessId, const char* pszName) {
-    if (m_hPsapi == nullptr || m_pfnEnumProcesses == nullptr || m_pfnEnumModules == nullptr ||
+    if (m_hPsapi.Get() == nullptr || m_pfnEnumProcesses == nullptr || m_pfnEnumModules == nullptr ||
         m_pfnModuleFileName == nullptr) {
         g_traceLog.WriteLine("ProcessFind: NTOS: bad psapi dll");
         return 0;
@@ -156,18 +150,17 @@ int CProcessFind::FindWithPsapi(DWORD& nProcessId, const char* pszName) {
     if (nCount > kMaxListed) nCount = kMaxListed;
     for (DWORD i = 0; i < nCount; ++i) {
         if (processIds[i] == 0) continue;
-        const HANDLE hProcess = OpenProcess(kQueryAccess, FALSE, processIds[i]);
-        if (hProcess == nullptr) continue;
+        const CKernelHandle hProcess(OpenProcess(kQueryAccess, FALSE, processIds[i]));
+        if (hProcess.Get() == nullptr) continue;
         HMODULE modules[kMaxListed];
         DWORD nModuleBytes = 0;
-        if (!m_pfnEnumModules(hProcess, modules, sizeof(modules), &nModuleBytes) ||
+        if (!m_pfnEnumModules(hProcess.Get(), modules, sizeof(modules), &nModuleBytes) ||
             nModuleBytes < sizeof(HMODULE)) {
-            CloseHandle(hProcess);
             continue;
         }
         char szFileName[kModuleNameChars];
-        DWORD nLength = m_pfnModuleFileName(hProcess, modules[0], szFileName, kModuleNameChars);
-        CloseHandle(hProcess);
+        DWORD nLength =
+            m_pfnModuleFileName(hProcess.Get(), modules[0], szFileName, kModuleNameChars);
         if (nLength == 0) continue;
         // A name cut at the buffer's end may come without its terminator.
         if (nLength >= kModuleNameChars) nLength = kModuleNameChars - 1;
@@ -178,11 +171,6 @@ int CProcessFind::FindWithPsapi(DWORD& nProcessId, const char* pszName) {
         }
     }
     return 0;
-}
-
-void CProcessFind::CloseSnapshot() {
-    if (m_hSnapshot != INVALID_HANDLE_VALUE) CloseHandle(m_hSnapshot);
-    m_hSnapshot = INVALID_HANDLE_VALUE;
 }
 
 HMODULE CProcessFind::LoadSystemLibrary(const char* pszFileName) {

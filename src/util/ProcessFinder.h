@@ -10,6 +10,9 @@
 // Needs the types of windows.h.
 #include <tlhelp32.h>
 
+#include "framework/KernelHandle.h"
+#include "framework/ModuleHandle.h"
+
 class CProcessFind {
   public:
     // Chooses the mode from the system description, loads that mode's functions and, in
@@ -17,8 +20,8 @@ class CProcessFind {
     CProcessFind();
     // As above with the mode given: the process-status listing is then usable on any system.
     explicit CProcessFind(bool bUsePsapi);
-    // Closes the snapshot and releases the libraries this finder loaded.
-    ~CProcessFind();
+    // Closes the snapshot, then releases the libraries this finder loaded.
+    ~CProcessFind() = default;
     CProcessFind(const CProcessFind&) = delete;
     CProcessFind& operator=(const CProcessFind&) = delete;
 
@@ -47,15 +50,13 @@ class CProcessFind {
     int FindInSnapshot(DWORD& nProcessId, const char* pszName);
     // Find over the process-status listing.
     int FindWithPsapi(DWORD& nProcessId, const char* pszName);
-    // Closes the snapshot if one is open.
-    void CloseSnapshot();
     // Loads a library of the system folder by its file name, never from anywhere else.
     static HMODULE LoadSystemLibrary(const char* pszFileName);
 
     bool m_bUsePsapi;                      // list processes with psapi.dll (Windows NT up to 4.0)
-    HMODULE m_hPsapi;                      // psapi.dll, loaded on first need; null if not loaded
-    HMODULE m_hKernel;                     // kernel32.dll, an extra reference; null if not loaded
-    HANDLE m_hSnapshot;                    // the snapshot; INVALID_HANDLE_VALUE when none is open
+    CModuleHandle m_hPsapi;                // psapi.dll, loaded on first need; null if not loaded
+    CModuleHandle m_hKernel;               // kernel32.dll, an extra reference; null if not loaded
+    CKernelHandle m_hSnapshot;             // the snapshot; null when none is open
     CreateSnapshotFn m_pfnCreateSnapshot;  // CreateToolhelp32Snapshot
     ProcessWalkFn m_pfnProcessFirst;       // Process32First
     ProcessWalkFn m_pfnProcessNext;        // Process32Next

@@ -517,7 +517,7 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
     const auto open = [&] { return owner.OpenMenus().size(); };
     owner.AddStep([&] {
         hPopup = owner.OpenMenus().at(0);
-        pStrip = MenuOf(hPopup)->m_pToolBar;
+        pStrip = MenuOf(hPopup)->m_pToolBar.get();
         hStrip = pStrip->m_hWnd;
         move(0);
         // Another point of the same item, and a disabled item, change nothing.
