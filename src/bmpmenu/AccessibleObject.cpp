@@ -47,8 +47,7 @@ HRESULT STDMETHODCALLTYPE CAccessibleObject::Invoke(DISPID, REFIID, LCID, WORD, 
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accParent(IDispatch** ppdispParent) {
-    if (ppdispParent != nullptr) *ppdispParent = nullptr;
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(ppdispParent);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accChildCount(long* pcountChildren) {
@@ -63,33 +62,27 @@ HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accChild(VARIANT, IDispatch** p
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accName(VARIANT, BSTR* pszName) {
-    if (pszName != nullptr) *pszName = nullptr;
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pszName);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accValue(VARIANT, BSTR* pszValue) {
-    if (pszValue != nullptr) *pszValue = nullptr;
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pszValue);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accDescription(VARIANT, BSTR* pszDescription) {
-    if (pszDescription != nullptr) *pszDescription = nullptr;
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pszDescription);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accRole(VARIANT, VARIANT* pvarRole) {
-    if (pvarRole != nullptr) VariantInit(pvarRole);
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pvarRole);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accState(VARIANT, VARIANT* pvarState) {
-    if (pvarState != nullptr) VariantInit(pvarState);
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pvarState);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accHelp(VARIANT, BSTR* pszHelp) {
-    if (pszHelp != nullptr) *pszHelp = nullptr;
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pszHelp);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accHelpTopic(BSTR* pszHelpFile, VARIANT,
@@ -101,23 +94,19 @@ HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accHelpTopic(BSTR* pszHelpFile,
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accKeyboardShortcut(VARIANT,
                                                                      BSTR* pszKeyboardShortcut) {
-    if (pszKeyboardShortcut != nullptr) *pszKeyboardShortcut = nullptr;
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pszKeyboardShortcut);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accFocus(VARIANT* pvarChild) {
-    if (pvarChild != nullptr) VariantInit(pvarChild);
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pvarChild);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accSelection(VARIANT* pvarChildren) {
-    if (pvarChildren != nullptr) VariantInit(pvarChildren);
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pvarChildren);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::get_accDefaultAction(VARIANT, BSTR* pszDefaultAction) {
-    if (pszDefaultAction != nullptr) *pszDefaultAction = nullptr;
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pszDefaultAction);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::accSelect(long, VARIANT) {
@@ -133,13 +122,11 @@ HRESULT STDMETHODCALLTYPE CAccessibleObject::accLocation(long* pxLeft, long* pyT
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::accNavigate(long, VARIANT, VARIANT* pvarEndUpAt) {
-    if (pvarEndUpAt != nullptr) VariantInit(pvarEndUpAt);
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pvarEndUpAt);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::accHitTest(long, long, VARIANT* pvarChild) {
-    if (pvarChild != nullptr) VariantInit(pvarChild);
-    return DISP_E_MEMBERNOTFOUND;
+    return NotSupported(pvarChild);
 }
 
 HRESULT STDMETHODCALLTYPE CAccessibleObject::accDoDefaultAction(VARIANT) {
@@ -176,6 +163,40 @@ HRESULT CAccessibleObject::WindowObject(HWND hWnd, IDispatch** ppdisp) {
                                        reinterpret_cast<void**>(ppdisp));
 }
 
+bool CAccessibleObject::ClearOut(BSTR* pbstr) {
+    if (pbstr == nullptr) return false;
+    *pbstr = nullptr;
+    return true;
+}
+
+bool CAccessibleObject::ClearOut(VARIANT* pvar) {
+    if (pvar == nullptr) return false;
+    VariantInit(pvar);
+    return true;
+}
+
+bool CAccessibleObject::ClearOut(IDispatch** ppdisp) {
+    if (ppdisp == nullptr) return false;
+    *ppdisp = nullptr;
+    return true;
+}
+
+bool CAccessibleObject::ClearLocation(long* pxLeft, long* pyTop, long* pcxWidth, long* pcyHeight) {
+    if (pxLeft == nullptr || pyTop == nullptr || pcxWidth == nullptr || pcyHeight == nullptr) {
+        return false;
+    }
+    *pxLeft = *pyTop = *pcxWidth = *pcyHeight = 0;
+    return true;
+}
+
+void CAccessibleObject::SetLocation(const RECT& rc, long* pxLeft, long* pyTop, long* pcxWidth,
+                                    long* pcyHeight) {
+    *pxLeft = rc.left;
+    *pyTop = rc.top;
+    *pcxWidth = rc.right - rc.left;
+    *pcyHeight = rc.bottom - rc.top;
+}
+
 void CAccessibleObject::SetI4(VARIANT* pvar, LONG nValue) {
     VariantInit(pvar);
     pvar->vt = VT_I4;
@@ -203,8 +224,7 @@ HRESULT STDMETHODCALLTYPE CNamedAccessible::get_accParent(IDispatch** ppdispPare
 }
 
 HRESULT STDMETHODCALLTYPE CNamedAccessible::get_accName(VARIANT varChild, BSTR* pszName) {
-    if (pszName == nullptr) return E_POINTER;
-    *pszName = nullptr;
+    if (!ClearOut(pszName)) return E_POINTER;
     if (!IsSelf(varChild)) return E_INVALIDARG;
     if (m_bstrName == nullptr) return S_FALSE;
     *pszName = ::SysAllocString(m_bstrName);
@@ -212,16 +232,14 @@ HRESULT STDMETHODCALLTYPE CNamedAccessible::get_accName(VARIANT varChild, BSTR* 
 }
 
 HRESULT STDMETHODCALLTYPE CNamedAccessible::get_accRole(VARIANT varChild, VARIANT* pvarRole) {
-    if (pvarRole == nullptr) return E_POINTER;
-    VariantInit(pvarRole);
+    if (!ClearOut(pvarRole)) return E_POINTER;
     if (!IsSelf(varChild)) return E_INVALIDARG;
     SetI4(pvarRole, m_nRole);
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CNamedAccessible::get_accState(VARIANT varChild, VARIANT* pvarState) {
-    if (pvarState == nullptr) return E_POINTER;
-    VariantInit(pvarState);
+    if (!ClearOut(pvarState)) return E_POINTER;
     if (!IsSelf(varChild)) return E_INVALIDARG;
     SetI4(pvarState, ::IsWindowVisible(m_hWnd) ? 0 : STATE_SYSTEM_INVISIBLE);
     return S_OK;
@@ -229,16 +247,10 @@ HRESULT STDMETHODCALLTYPE CNamedAccessible::get_accState(VARIANT varChild, VARIA
 
 HRESULT STDMETHODCALLTYPE CNamedAccessible::accLocation(long* pxLeft, long* pyTop, long* pcxWidth,
                                                         long* pcyHeight, VARIANT varChild) {
-    if (pxLeft == nullptr || pyTop == nullptr || pcxWidth == nullptr || pcyHeight == nullptr) {
-        return E_POINTER;
-    }
-    *pxLeft = *pyTop = *pcxWidth = *pcyHeight = 0;
+    if (!ClearLocation(pxLeft, pyTop, pcxWidth, pcyHeight)) return E_POINTER;
     if (!IsSelf(varChild)) return E_INVALIDARG;
     RECT rc = {};
     if (!::GetWindowRect(m_hWnd, &rc)) return CO_E_OBJNOTCONNECTED;
-    *pxLeft = rc.left;
-    *pyTop = rc.top;
-    *pcxWidth = rc.right - rc.left;
-    *pcyHeight = rc.bottom - rc.top;
+    SetLocation(rc, pxLeft, pyTop, pcxWidth, pcyHeight);
     return S_OK;
 }

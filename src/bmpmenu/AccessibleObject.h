@@ -95,6 +95,21 @@ class CAccessibleObject : public IAccessible {
     static HRESULT WindowObject(HWND hWnd, IDispatch** ppdisp);
     // Fills a VARIANT with a 32-bit number.
     static void SetI4(VARIANT* pvar, LONG nValue);
+    // Empties an out parameter before it is answered; false when the caller gave none.
+    static bool ClearOut(BSTR* pbstr);
+    static bool ClearOut(VARIANT* pvar);
+    static bool ClearOut(IDispatch** ppdisp);
+    // Empties the four out parameters of a location; false when one of them is missing.
+    static bool ClearLocation(long* pxLeft, long* pyTop, long* pcxWidth, long* pcyHeight);
+    // Writes a screen rectangle as a location: left, top, width and height.
+    static void SetLocation(const RECT& rc, long* pxLeft, long* pyTop, long* pcxWidth,
+                            long* pcyHeight);
+    // The answer to a question the object does not support, its out parameter emptied.
+    template <typename Out>
+    static HRESULT NotSupported(Out* pOut) {
+        ClearOut(pOut);
+        return DISP_E_MEMBERNOTFOUND;
+    }
 
   protected:
     // Only Release deletes.

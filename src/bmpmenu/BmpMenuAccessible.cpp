@@ -149,16 +149,14 @@ HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accChildCount(long* pcountChil
 
 HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accChild(VARIANT varChild,
                                                            IDispatch** ppdispChild) {
-    if (ppdispChild == nullptr) return E_POINTER;
-    *ppdispChild = nullptr;
+    if (!ClearOut(ppdispChild)) return E_POINTER;
     // The items are simple elements of the popup's object, without objects of their own.
     auto child = [](CBmpMenu&, int nIndex) { return nIndex < 0 ? E_INVALIDARG : S_FALSE; };
     return AskChild(varChild, child);
 }
 
 HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accName(VARIANT varChild, BSTR* pszName) {
-    if (pszName == nullptr) return E_POINTER;
-    *pszName = nullptr;
+    if (!ClearOut(pszName)) return E_POINTER;
     auto name = [&](CBmpMenu& menu, int nIndex) -> HRESULT {
         CItem item = {};
         if (nIndex < 0 || !ReadItem(menu, nIndex, item) || item.bSeparator) return S_FALSE;
@@ -168,8 +166,7 @@ HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accName(VARIANT varChild, BSTR
 }
 
 HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accRole(VARIANT varChild, VARIANT* pvarRole) {
-    if (pvarRole == nullptr) return E_POINTER;
-    VariantInit(pvarRole);
+    if (!ClearOut(pvarRole)) return E_POINTER;
     auto role = [&](CBmpMenu& menu, int nIndex) -> HRESULT {
         CItem item = {};
         if (nIndex < 0) {
@@ -185,8 +182,7 @@ HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accRole(VARIANT varChild, VARI
 }
 
 HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accState(VARIANT varChild, VARIANT* pvarState) {
-    if (pvarState == nullptr) return E_POINTER;
-    VariantInit(pvarState);
+    if (!ClearOut(pvarState)) return E_POINTER;
     auto state = [&](CBmpMenu& menu, int nIndex) -> HRESULT {
         if (nIndex < 0) {
             SetI4(pvarState, ::IsWindowVisible(menu.m_hWnd) ? 0 : STATE_SYSTEM_INVISIBLE);
@@ -209,8 +205,7 @@ HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accState(VARIANT varChild, VAR
 
 HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accKeyboardShortcut(VARIANT varChild,
                                                                       BSTR* pszKeyboardShortcut) {
-    if (pszKeyboardShortcut == nullptr) return E_POINTER;
-    *pszKeyboardShortcut = nullptr;
+    if (!ClearOut(pszKeyboardShortcut)) return E_POINTER;
     auto shortcut = [&](CBmpMenu& menu, int nIndex) -> HRESULT {
         CItem item = {};
         if (nIndex < 0 || !ReadItem(menu, nIndex, item) || item.bSeparator) return S_FALSE;
@@ -221,8 +216,7 @@ HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accKeyboardShortcut(VARIANT va
 }
 
 HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accFocus(VARIANT* pvarChild) {
-    if (pvarChild == nullptr) return E_POINTER;
-    VariantInit(pvarChild);
+    if (!ClearOut(pvarChild)) return E_POINTER;
     auto focus = [&](CBmpMenu& menu) -> HRESULT {
         const int nHot = HotItem(menu);
         if (nHot >= 0) {
@@ -239,8 +233,7 @@ HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accFocus(VARIANT* pvarChild) {
 
 HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accDefaultAction(VARIANT varChild,
                                                                    BSTR* pszDefaultAction) {
-    if (pszDefaultAction == nullptr) return E_POINTER;
-    *pszDefaultAction = nullptr;
+    if (!ClearOut(pszDefaultAction)) return E_POINTER;
     auto action = [&](CBmpMenu& menu, int nIndex) -> HRESULT {
         if (nIndex < 0) return DISP_E_MEMBERNOTFOUND;
         CItem item = {};
@@ -252,10 +245,7 @@ HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::get_accDefaultAction(VARIANT varCh
 
 HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::accLocation(long* pxLeft, long* pyTop, long* pcxWidth,
                                                           long* pcyHeight, VARIANT varChild) {
-    if (pxLeft == nullptr || pyTop == nullptr || pcxWidth == nullptr || pcyHeight == nullptr) {
-        return E_POINTER;
-    }
-    *pxLeft = *pyTop = *pcxWidth = *pcyHeight = 0;
+    if (!ClearLocation(pxLeft, pyTop, pcxWidth, pcyHeight)) return E_POINTER;
     auto location = [&](CBmpMenu& menu, int nIndex) -> HRESULT {
         CItem item = {};
         if (nIndex < 0) {
@@ -263,10 +253,7 @@ HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::accLocation(long* pxLeft, long* py
         } else if (!ReadItem(menu, nIndex, item)) {
             return E_INVALIDARG;
         }
-        *pxLeft = item.rcScreen.left;
-        *pyTop = item.rcScreen.top;
-        *pcxWidth = item.rcScreen.right - item.rcScreen.left;
-        *pcyHeight = item.rcScreen.bottom - item.rcScreen.top;
+        SetLocation(item.rcScreen, pxLeft, pyTop, pcxWidth, pcyHeight);
         return S_OK;
     };
     return AskChild(varChild, location);
@@ -274,8 +261,7 @@ HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::accLocation(long* pxLeft, long* py
 
 HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::accNavigate(long navDir, VARIANT varStart,
                                                           VARIANT* pvarEndUpAt) {
-    if (pvarEndUpAt == nullptr) return E_POINTER;
-    VariantInit(pvarEndUpAt);
+    if (!ClearOut(pvarEndUpAt)) return E_POINTER;
     auto navigate = [&](CBmpMenu& menu, int nIndex) -> HRESULT {
         const int nCount = ItemCount(menu);
         int nTarget = -1;
@@ -306,8 +292,7 @@ HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::accNavigate(long navDir, VARIANT v
 
 HRESULT STDMETHODCALLTYPE CBmpMenuAccessible::accHitTest(long xLeft, long yTop,
                                                          VARIANT* pvarChild) {
-    if (pvarChild == nullptr) return E_POINTER;
-    VariantInit(pvarChild);
+    if (!ClearOut(pvarChild)) return E_POINTER;
     auto hit = [&](CBmpMenu& menu) -> HRESULT {
         const POINT pt = {xLeft, yTop};
         const int nCount = ItemCount(menu);

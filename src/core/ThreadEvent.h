@@ -17,8 +17,7 @@ class CThreadEvent {
     static constexpr int MODE_MANUAL_RESET = 0;
 
     // Creates the event, not signalled: automatic reset in MODE_AUTO_RESET, manual reset in any
-    // other mode.
-    // A null name makes it unnamed. A failed creation leaves no handle.
+    // other mode. A null name makes it unnamed. A failed creation leaves no handle.
     CThreadEvent(const char* pszName, int nMode);
     // A second handle to the same event, owned by the copy, so that a thread can keep using
     // the event after the object it came from is gone. No handle when the source has none or

@@ -33,6 +33,22 @@ Fn Lookup(HMODULE hModule, const char* pszName) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(hModule, pszName)));
 }
 
+// Looks up three functions of a library (null: none is loaded): all three, or none of them.
+template <class A, class B, class C>
+bool LookupAll(HMODULE hModule, A& pfnA, const char* pszA, B& pfnB, const char* pszB, C& pfnC,
+               const char* pszC) {
+    if (hModule != nullptr) {
+        pfnA = Lookup<A>(hModule, pszA);
+        pfnB = Lookup<B>(hModule, pszB);
+        pfnC = Lookup<C>(hModule, pszC);
+        if (pfnA != nullptr && pfnB != nullptr && pfnC != nullptr) return true;
+    }
+    pfnA = nullptr;
+    pfnB = nullptr;
+    pfnC = nullptr;
+    return false;
+}
+
 // The text, replaced by its short form when the platform gives one that fits.
 void ToShortForm(const char* pszText, CStrBuf& out) {
     out.Assign(pszText);
@@ -76,38 +92,20 @@ int CProcessFind::Refresh(DWORD nFlags, DWORD nProcessId) {
     m_hSnapshot.Reset();
     if (m_bUsePsapi) {
         if (m_hPsapi.Get() == nullptr) m_hPsapi.Reset(LoadSystemLibrary("psapi.dll"));
-        if (const HMODULE hPsapi = m_hPsapi.Get()) {
-            m_pfnEnumProcesses = Lookup<EnumProcessesFn>(hPsapi, "EnumProcesses");
-            m_pfnEnumModules = Lookup<EnumModulesFn>(hPsapi, "EnumProcessModules");
-            m_pfnModuleFileName = Lookup<ModuleFileNameFn>(hPsapi, "GetModuleFileNameExA");
-            if (m_pfnEnumProcesses != nullptr && m_pfnEnumModules != nullptr &&
-                m_pfnModuleFileName != nullptr) {
-                return 1;
-            }
-        }
-        m_pfnEnumProcesses = nullptr;
-        m_pfnEnumModules = nullptr;
-        m_pfnModuleFileName = nullptr;
-        return 0;
+        return LookupAll(m_hPsapi.Get(), m_pfnEnumProcesses, "EnumProcesses", m_pfnEnumModules,
+                         "EnumProcessModules", m_pfnModuleFileName, "GetModuleFileNameExA")
+                   ? 1
+                   : 0;
     }
     if (m_hKernel.Get() == nullptr) m_hKernel.Reset(LoadSystemLibrary("kernel32.dll"));
-    if (const HMODULE hKernel = m_hKernel.Get()) {
-        m_pfnProcessFirst = Lookup<ProcessWalkFn>(hKernel, "Process32First");
-        m_pfnProcessNext = Lookup<ProcessWalkFn>(hKernel, "Process32Next");
-        m_pfnCreateSnapshot = Lookup<CreateSnapshotFn>(hKernel, "CreateToolhelp32Snapshot");
-        if (m_pfnProcessFirst != nullptr && m_pfnProcessNext != nullptr &&
-            m_pfnCreateSnapshot != nullptr) {
-            // A failed snapshot comes back as INVALID_HANDLE_VALUE, which owns nothing.
-            const HANDLE hSnapshot =
-                nFlags != 0 ? m_pfnCreateSnapshot(nFlags, nProcessId) : nullptr;
-            if (hSnapshot != INVALID_HANDLE_VALUE) m_hSnapshot.Reset(hSnapshot);
-            return m_hSnapshot.Get() != nullptr ? 1 : 0;
-        }
+    if (!LookupAll(m_hKernel.Get(), m_pfnProcessFirst, "Process32First", m_pfnProcessNext,
+                   "Process32Next", m_pfnCreateSnapshot, "CreateToolhelp32Snapshot")) {
+        return 0;
     }
-    m_pfnProcessFirst = nullptr;
-    m_pfnProcessNext = nullptr;
-    m_pfnCreateSnapshot = nullptr;
-    return 0;
+    // A failed snapshot comes back as INVALID_HANDLE_VALUE, which owns nothing.
+    const HANDLE hSnapshot = nFlags != 0 ? m_pfnCreateSnapshot(nFlags, nProcessId) : nullptr;
+    if (hSnapshot != INVALID_HANDLE_VALUE) m_hSnapshot.Reset(hSnapshot);
+    return m_hSnapshot.Get() != nullptr ? 1 : 0;
 }
 
 int CProcessFind::First(PROCESSENTRY32& entry) {
