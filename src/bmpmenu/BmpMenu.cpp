@@ -107,6 +107,11 @@ BOOL CBmpMenu::Track(UINT, int x, int y, CWnd* pOwner, const RECT* pExclude) {
     // Kept for the way out: once the window is gone it no longer leads to the parent.
     CBmpMenu* pParent = (m_dwTrackFlags & BMF_SUBMENU) != 0 ? GetParentMenu() : nullptr;
     if (pParent != nullptr) pParent->m_pSubMenu = this;
+    // A submenu whose window went away without its parent closing it must not stay recorded
+    // there.
+    const auto leaveParent = [this, pParent] {
+        if (pParent != nullptr && pParent->m_pSubMenu == this) pParent->m_pSubMenu = nullptr;
+    };
     try {
         m_pToolBar.reset(new CBmpMenuToolBar);
         const RECT rcBorders = {0, 0, 0, 0};
@@ -115,40 +120,40 @@ BOOL CBmpMenu::Track(UINT, int x, int y, CWnd* pOwner, const RECT* pExclude) {
             // Nothing was shown and the loop was never entered: the menu goes away
             // without telling the owner that a loop ended.
             m_pToolBar.reset();
-            if (pParent != nullptr && pParent->m_pSubMenu == this) pParent->m_pSubMenu = nullptr;
+            leaveParent();
             CWnd::DestroyWindow();
             return FALSE;
         }
-        const RECT rcWindow = BuildItems(m_pToolBar.get(), x, y, pExclude);
-        if (m_dwTrackFlags == 0) ::SetForegroundWindow(m_pOwner->m_hWnd);
-        // Placed and shown without activation in one step: the hidden popup is sized only
-        // once, as it appears.
-        ::SetWindowPos(m_hWnd, nullptr, rcWindow.left, rcWindow.top, rcWindow.right - rcWindow.left,
-                       rcWindow.bottom - rcWindow.top,
-                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        // As the system's own menus do; the hot item's focus follows from the strip.
-        ::NotifyWinEvent(EVENT_SYSTEM_MENUPOPUPSTART, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
-        m_bPopupAnnounced = TRUE;
-        ::SetFocus(m_hWnd);
-        if ((m_dwTrackFlags & BMF_SELECTFIRST) != 0) {
-            ::SendMessageA(m_pToolBar->m_hWnd, TB_SETHOTITEM, 0, 0);
-        }
-        m_dwTrackFlags &= ~BMF_SELECTFIRST;
-        if (::IsWindow(m_pOwner->m_hWnd)) {
-            ::SendMessageA(m_pOwner->m_hWnd, WM_ENTERMENULOOP, reinterpret_cast<WPARAM>(m_hMenu),
-                           reinterpret_cast<LPARAM>(m_hWnd));
-        }
-        RunModalLoop(0);
+        ShowAndRunLoop(BuildItems(m_pToolBar.get(), x, y, pExclude));
     } catch (...) {
-        if (pParent != nullptr && pParent->m_pSubMenu == this) pParent->m_pSubMenu = nullptr;
+        leaveParent();
         ReleaseItems();
         throw;
     }
-    // A submenu whose window went away without its parent closing it must not stay
-    // recorded there.
-    if (pParent != nullptr && pParent->m_pSubMenu == this) pParent->m_pSubMenu = nullptr;
+    leaveParent();
     ReleaseItems();
     return TRUE;
+}
+
+void CBmpMenu::ShowAndRunLoop(const RECT& rcWindow) {
+    if (m_dwTrackFlags == 0) ::SetForegroundWindow(m_pOwner->m_hWnd);
+    // Placed and shown without activation in one step: the hidden popup is sized only
+    // once, as it appears.
+    ::SetWindowPos(m_hWnd, nullptr, rcWindow.left, rcWindow.top, rcWindow.right - rcWindow.left,
+                   rcWindow.bottom - rcWindow.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // As the system's own menus do; the hot item's focus follows from the strip.
+    ::NotifyWinEvent(EVENT_SYSTEM_MENUPOPUPSTART, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+    m_bPopupAnnounced = TRUE;
+    ::SetFocus(m_hWnd);
+    if ((m_dwTrackFlags & BMF_SELECTFIRST) != 0) {
+        ::SendMessageA(m_pToolBar->m_hWnd, TB_SETHOTITEM, 0, 0);
+    }
+    m_dwTrackFlags &= ~BMF_SELECTFIRST;
+    if (::IsWindow(m_pOwner->m_hWnd)) {
+        ::SendMessageA(m_pOwner->m_hWnd, WM_ENTERMENULOOP, reinterpret_cast<WPARAM>(m_hMenu),
+                       reinterpret_cast<LPARAM>(m_hWnd));
+    }
+    RunModalLoop(0);
 }
 
 void CBmpMenu::SetBannerColor(COLORREF crColor) {
@@ -225,20 +230,9 @@ LRESULT CBmpMenu::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             if (m_pOwner != nullptr) ::PostMessageA(m_pOwner->m_hWnd, message, wParam, lParam);
             return 0;
-        case WM_ACTIVATE: {
-            // Focus moving between the menus of the cascade is no reason to close;
-            // anything else that takes the activation is.
-            HWND hOther = reinterpret_cast<HWND>(lParam);
-            if (hOther == nullptr) {
-                CloseMenuChain();
-            } else if (::IsWindow(hOther) && LOWORD(wParam) == WA_INACTIVE) {
-                CWnd* pOther = FromHandlePermanent(hOther);
-                if (pOther == nullptr || !pOther->IsKindOf(RUNTIME_CLASS(CBmpMenu))) {
-                    CloseMenuChain();
-                }
-            }
+        case WM_ACTIVATE:
+            OnActivate(wParam, lParam);
             return 0;
-        }
         case WM_KEYDOWN: {
             // Keys go to the deepest open submenu's strip.
             CWnd* pTarget =
@@ -279,6 +273,18 @@ LRESULT CBmpMenu::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         default:
             return CWnd::DefWindowProc(message, wParam, lParam);
+    }
+}
+
+void CBmpMenu::OnActivate(WPARAM wParam, LPARAM lParam) {
+    // Focus moving between the menus of the cascade is no reason to close; anything else that
+    // takes the activation is.
+    HWND hOther = reinterpret_cast<HWND>(lParam);
+    if (hOther == nullptr) {
+        CloseMenuChain();
+    } else if (::IsWindow(hOther) && LOWORD(wParam) == WA_INACTIVE) {
+        CWnd* pOther = FromHandlePermanent(hOther);
+        if (pOther == nullptr || !pOther->IsKindOf(RUNTIME_CLASS(CBmpMenu))) CloseMenuChain();
     }
 }
 
@@ -352,53 +358,16 @@ RECT CBmpMenu::BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExcl
     const int cxCheck = ::GetSystemMetrics(SM_CXMENUCHECK);
     ::SendMessageA(hBar, TB_SETBITMAPSIZE, 0,
                    MAKELONG(cxCheck, ::GetSystemMetrics(SM_CYMENUCHECK)));
+    AddItemButtons(hBar);
+    const SIZE size = SizeStrip(hBar, cxCheck);
+    return PlaceWindow(x, y, pExclude, size.cx, size.cy);
+}
 
+void CBmpMenu::AddItemButtons(HWND hBar) {
     std::vector<TBBUTTON> buttons;
     for (int i = 0; i < ::GetMenuItemCount(m_hMenu); ++i) {
-        std::unique_ptr<char[]> pText(new char[kTextSize]());
-        MENUITEMINFOA mii = {};
-        // Systems before Windows 2000 know the record without its last member.
-        mii.cbSize = g_osInfo.m_nMajor < 5 ? 44 : sizeof(MENUITEMINFOA);
-        mii.fMask = MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_CHECKMARKS | MIIM_TYPE | MIIM_DATA;
-        mii.dwTypeData = pText.get();
-        mii.cch = kTextSize;
-        if (!::GetMenuItemInfoA(m_hMenu, i, TRUE, &mii)) {
-            g_traceLog.WriteNumber("Failed to retrieve MenuItemInfo LastError == %x",
-                                   static_cast<StatusWord>(::GetLastError()), 16, 8);
-            continue;
-        }
-        // A separator reports no text; a bitmap item reports its bitmap in place of the
-        // text, and is shown without text.
-        if (mii.dwTypeData != pText.get()) {
-            pText.reset();
-            mii.dwTypeData = nullptr;
-        }
-        std::unique_ptr<MENUITEMINFOA> pRecord(new MENUITEMINFOA(mii));
-
         TBBUTTON button = {};
-        button.iBitmap = 0;
-        button.idCommand = static_cast<int>(mii.wID);
-        // The wrap state ends each button's row, so that the items stand in one column.
-        button.fsState = CBmpMenuToolBar::IsUnusable(&mii)
-                             ? 0
-                             : static_cast<BYTE>(TBSTATE_ENABLED | TBSTATE_WRAP);
-        button.fsStyle = (mii.fType & MFT_SEPARATOR) != 0 ? BTNS_SEP : 0;
-        button.dwData = reinterpret_cast<DWORD_PTR>(pRecord.get());
-        button.iString = 0;
-        if (pText) {
-            // The text goes into the control's string list before its button exists, so
-            // the button is added once with its text instead of being added, removed and
-            // inserted again; the list takes texts that end with two zeros. A text the
-            // control refuses leaves the button without one.
-            std::string strings(pText.get(), std::strlen(pText.get()) + 1);
-            strings += '\0';
-            const LRESULT nString =
-                ::SendMessageA(hBar, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>(strings.c_str()));
-            if (nString != -1) button.iString = nString;
-            m_itemTexts.push_back(std::move(pText));
-        }
-        buttons.push_back(button);
-        m_itemRecords.push_back(std::move(pRecord));
+        if (MakeItemButton(hBar, i, button)) buttons.push_back(button);
     }
     // All buttons in one message: the control lays itself out once rather than once per
     // item. Should the control refuse them, the menu shows without items; the records
@@ -407,7 +376,53 @@ RECT CBmpMenu::BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExcl
         ::SendMessageA(hBar, TB_ADDBUTTONSA, static_cast<WPARAM>(buttons.size()),
                        reinterpret_cast<LPARAM>(buttons.data()));
     }
+}
 
+bool CBmpMenu::MakeItemButton(HWND hBar, int nIndex, TBBUTTON& button) {
+    std::unique_ptr<char[]> pText(new char[kTextSize]());
+    MENUITEMINFOA mii = {};
+    // Systems before Windows 2000 know the record without its last member.
+    mii.cbSize = g_osInfo.m_nMajor < 5 ? 44 : sizeof(MENUITEMINFOA);
+    mii.fMask = MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_CHECKMARKS | MIIM_TYPE | MIIM_DATA;
+    mii.dwTypeData = pText.get();
+    mii.cch = kTextSize;
+    if (!::GetMenuItemInfoA(m_hMenu, nIndex, TRUE, &mii)) {
+        g_traceLog.WriteNumber("Failed to retrieve MenuItemInfo LastError == %x",
+                               static_cast<StatusWord>(::GetLastError()), 16, 8);
+        return false;
+    }
+    // A separator reports no text; a bitmap item reports its bitmap in place of the
+    // text, and is shown without text.
+    if (mii.dwTypeData != pText.get()) {
+        pText.reset();
+        mii.dwTypeData = nullptr;
+    }
+    std::unique_ptr<MENUITEMINFOA> pRecord(new MENUITEMINFOA(mii));
+    button.iBitmap = 0;
+    button.idCommand = static_cast<int>(mii.wID);
+    // The wrap state ends each button's row, so that the items stand in one column.
+    button.fsState =
+        CBmpMenuToolBar::IsUnusable(&mii) ? 0 : static_cast<BYTE>(TBSTATE_ENABLED | TBSTATE_WRAP);
+    button.fsStyle = (mii.fType & MFT_SEPARATOR) != 0 ? BTNS_SEP : 0;
+    button.dwData = reinterpret_cast<DWORD_PTR>(pRecord.get());
+    button.iString = 0;
+    if (pText) {
+        // The text goes into the control's string list before its button exists, so
+        // the button is added once with its text instead of being added, removed and
+        // inserted again; the list takes texts that end with two zeros. A text the
+        // control refuses leaves the button without one.
+        std::string strings(pText.get(), std::strlen(pText.get()) + 1);
+        strings += '\0';
+        const LRESULT nString =
+            ::SendMessageA(hBar, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>(strings.c_str()));
+        if (nString != -1) button.iString = nString;
+        m_itemTexts.push_back(std::move(pText));
+    }
+    m_itemRecords.push_back(std::move(pRecord));
+    return true;
+}
+
+SIZE CBmpMenu::SizeStrip(HWND hBar, int cxCheck) {
     const LRESULT nSize = ::SendMessageA(hBar, TB_GETBUTTONSIZE, 0, 0);
     const int cxButton = LOWORD(nSize) + cxCheck;
     ::SendMessageA(hBar, TB_SETBUTTONWIDTH, 0, MAKELONG(cxButton, cxButton));
@@ -430,11 +445,10 @@ RECT CBmpMenu::BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExcl
     // the last item.
     ::MoveWindow(hBar, m_nBannerWidth, 0, cxItems + kFrame, rcLast.bottom + kFrame, FALSE);
     measure();
-    const int nWidth = cxItems + m_nBannerWidth + kFrame;
     const int nHeight = (rcLast.bottom - rcFirst.top) + kFrame;
     ::MoveWindow(hBar, m_nBannerWidth, 0, cxItems + kFrame, nHeight, TRUE);
     ::ShowWindow(hBar, SW_SHOWNOACTIVATE);
-    return PlaceWindow(x, y, pExclude, nWidth, nHeight);
+    return SIZE{cxItems + m_nBannerWidth + kFrame, nHeight};
 }
 
 RECT CBmpMenu::PlaceWindow(int x, int y, const RECT* pExclude, int nWidth, int nHeight) const {

@@ -91,6 +91,8 @@ class CBmpMenu : public CWnd, public CMenu {
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Paints the banner.
     void OnPaint();
+    // WM_ACTIVATE: the cascade closes when the activation leaves its menus.
+    void OnActivate(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -101,6 +103,16 @@ class CBmpMenu : public CWnd, public CMenu {
     // Fills the strip with one button per menu item and sizes it; returns the popup's
     // screen rectangle, where Track shows it.
     RECT BuildItems(CBmpMenuToolBar* pBar, int x, int y, const RECT* pExclude);
+    // Adds one button per readable menu item to the strip, all in one message.
+    void AddItemButtons(HWND hBar);
+    // Reads menu item nIndex into a record of its own (and its text into the strip's string
+    // list) and describes its button; false when the item cannot be read.
+    bool MakeItemButton(HWND hBar, int nIndex, TBBUTTON& button);
+    // Fits the strip around its buttons (each cxCheck wider for the check box) and shows it;
+    // returns the popup's size.
+    SIZE SizeStrip(HWND hBar, int cxCheck);
+    // Shows the popup at its rectangle, announces it and runs its modal loop until it closes.
+    void ShowAndRunLoop(const RECT& rcWindow);
     // The popup's screen rectangle: its size at where CalcPosition puts it on the desktop
     // window.
     RECT PlaceWindow(int x, int y, const RECT* pExclude, int nWidth, int nHeight) const;

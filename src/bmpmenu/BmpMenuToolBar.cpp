@@ -33,6 +33,62 @@ constexpr UINT kShutdownCmd = 0x1800;
 // Text format of the items: one line, centred vertically, with & marking the mnemonic.
 constexpr UINT kItemTextFormat = DT_VCENTER | DT_SINGLELINE;
 
+// Draws an item's text (null: none) in crText; embossed, a highlight copy lies one pixel
+// right and down under it, as the system draws a greyed item that is not hot.
+void DrawItemText(CDC& dc, RECT rcText, const char* pszText, COLORREF crText, bool bEmbossed) {
+    dc.SetBkMode(TRANSPARENT);
+    const char* pszShown = pszText != nullptr ? pszText : "";
+    if (bEmbossed) {
+        ::OffsetRect(&rcText, 1, 1);
+        dc.SetTextColor(::GetSysColor(COLOR_BTNHIGHLIGHT));
+        dc.DrawText(pszShown, -1, &rcText, kItemTextFormat);
+        ::OffsetRect(&rcText, -1, -1);
+    }
+    dc.SetTextColor(crText);
+    dc.DrawText(pszShown, -1, &rcText, kItemTextFormat);
+}
+
+// Draws the mark of an item with a submenu: a filled triangle pointing right near the right
+// end of the item's text rectangle.
+void DrawSubMenuArrow(CDC& dc, const RECT& rcText, COLORREF crArrow) {
+    const int c = ::GetSystemMetrics(SM_CXMENUCHECK);
+    const int x0 = rcText.right - 3 * c / 4;
+    const int y0 = rcText.top + (rcText.bottom - rcText.top - c) / 2;
+    const int b = 3 * c / 10;
+    const int k = (c - 2 * b) / 2;
+    CPen pen;
+    pen.CreatePen(PS_SOLID, 1, crArrow);
+    CBrush brush;
+    brush.CreateSolidBrush(crArrow);
+    CSelectObject selectPen(dc, pen.GetSafeHandle());
+    CSelectObject selectBrush(dc, brush.GetSafeHandle());
+    dc.MoveTo(x0 + b, y0 + b);
+    dc.LineTo(x0 + b + k, y0 + b + k);
+    dc.LineTo(x0 + b, y0 + b + 2 * k);
+    dc.LineTo(x0 + b, y0 + b);
+    ::FloodFill(dc.GetSafeHdc(), x0 + b + 1, y0 + b + 2, crArrow);
+}
+
+// Frames a checked item's box: a sunken edge, and behind the picture a checkerboard (flat
+// when the item is hot). bGiven: the item brought its own picture.
+void DrawCheckedFrame(CDC& dc, const RECT& rcBox, BOOL bHot, bool bGiven) {
+    RECT rcEdge = rcBox;
+    ::DrawEdge(dc.GetSafeHdc(), &rcEdge, BDR_SUNKENOUTER, BF_RECT);
+    static const WORD kCheckerRows[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
+    CBitmap pattern;
+    pattern.CreateBitmap(8, 8, 1, 1, kCheckerRows);
+    CBrush checker;
+    checker.Attach(::CreatePatternBrush(pattern));
+    CBrush solid;
+    solid.CreateSolidBrush(::GetSysColor(COLOR_MENU));
+    CSelectObject selectBrush(dc, bHot ? solid.GetSafeHandle() : checker.GetSafeHandle());
+    dc.SetTextColor(::GetSysColor(COLOR_BTNHIGHLIGHT));
+    dc.SetBkColor(::GetSysColor(COLOR_MENU));
+    // Replaces the box background around the picture.
+    const COLORREF crSurface = ::GetSysColor(bGiven || !bHot ? COLOR_MENU : COLOR_HIGHLIGHT);
+    ::ExtFloodFill(dc.GetSafeHdc(), rcBox.left + 1, rcBox.top + 1, crSurface, FLOODFILLSURFACE);
+}
+
 // The position of the last mouse move that was not ignored, shared by all strips and
 // kept beyond the menus' lives, so that a move to the same place after a menu opened
 // under a resting mouse changes nothing.
@@ -313,17 +369,7 @@ void CBmpMenuToolBar::DrawItem(NMTBCUSTOMDRAW& draw) {
 
     const int nCmd = static_cast<int>(draw.nmcd.dwItemSpec);
     if (bHot && nCmd != m_nHotCmd) {
-        CBmpMenu* pMenu = GetBmpMenu();
-        if (pMenu != nullptr && pMenu->m_pOwner != nullptr) {
-            UINT nItem = static_cast<UINT>(nCmd);
-            UINT nItemFlags = record.fState;
-            if (record.hSubMenu != nullptr) {
-                nItem = static_cast<UINT>(CommandToIndex(static_cast<UINT>(nCmd)));
-                nItemFlags = MF_POPUP;
-            }
-            ::SendMessageA(pMenu->m_pOwner->m_hWnd, WM_MENUSELECT, MAKEWPARAM(nItem, nItemFlags),
-                           reinterpret_cast<LPARAM>(pMenu->m_hMenu));
-        }
+        ReportSelection(nCmd, record);
         m_nHotCmd = nCmd;
     }
 
@@ -346,39 +392,23 @@ void CBmpMenuToolBar::DrawItem(NMTBCUSTOMDRAW& draw) {
         } else if (record.hbmpUnchecked != nullptr) {
             DrawItemBox(dc, rcBox, bHot, record.hbmpUnchecked, FALSE, bGreyed);
         }
-        dc.SetBkMode(TRANSPARENT);
-        dc.SetTextColor(draw.clrText);
-        const char* pszText = record.dwTypeData != nullptr ? record.dwTypeData : "";
-        if (bGreyed && !bHot) {
-            // Embossed: a highlight copy one pixel right and down under the grey text.
-            ::OffsetRect(&rcText, 1, 1);
-            dc.SetTextColor(::GetSysColor(COLOR_BTNHIGHLIGHT));
-            dc.DrawText(pszText, -1, &rcText, kItemTextFormat);
-            dc.SetTextColor(draw.clrText);
-            ::OffsetRect(&rcText, -1, -1);
-        }
-        dc.DrawText(pszText, -1, &rcText, kItemTextFormat);
+        DrawItemText(dc, rcText, record.dwTypeData, draw.clrText, bGreyed && !bHot);
     }
+    if (record.hSubMenu != nullptr) DrawSubMenuArrow(dc, rcText, draw.clrText);
+}
 
+void CBmpMenuToolBar::ReportSelection(int nCmd, const MENUITEMINFOA& record) {
+    CBmpMenu* pMenu = GetBmpMenu();
+    if (pMenu == nullptr || pMenu->m_pOwner == nullptr) return;
+    // An item with a submenu is named by its position, as the system's menus name it.
+    UINT nItem = static_cast<UINT>(nCmd);
+    UINT nItemFlags = record.fState;
     if (record.hSubMenu != nullptr) {
-        // A filled triangle pointing right near the item's right end.
-        const int c = ::GetSystemMetrics(SM_CXMENUCHECK);
-        const int x0 = rcText.right - 3 * c / 4;
-        const int y0 = rcText.top + (rcText.bottom - rcText.top - c) / 2;
-        const int b = 3 * c / 10;
-        const int k = (c - 2 * b) / 2;
-        CPen pen;
-        pen.CreatePen(PS_SOLID, 1, draw.clrText);
-        CBrush brush;
-        brush.CreateSolidBrush(draw.clrText);
-        CSelectObject selectPen(dc, pen.GetSafeHandle());
-        CSelectObject selectBrush(dc, brush.GetSafeHandle());
-        dc.MoveTo(x0 + b, y0 + b);
-        dc.LineTo(x0 + b + k, y0 + b + k);
-        dc.LineTo(x0 + b, y0 + b + 2 * k);
-        dc.LineTo(x0 + b, y0 + b);
-        ::FloodFill(dc.GetSafeHdc(), x0 + b + 1, y0 + b + 2, draw.clrText);
+        nItem = static_cast<UINT>(CommandToIndex(static_cast<UINT>(nCmd)));
+        nItemFlags = MF_POPUP;
     }
+    ::SendMessageA(pMenu->m_pOwner->m_hWnd, WM_MENUSELECT, MAKEWPARAM(nItem, nItemFlags),
+                   reinterpret_cast<LPARAM>(pMenu->m_hMenu));
 }
 
 BOOL CBmpMenuToolBar::DrawItemBox(CDC& dc, const RECT& rcBox, BOOL bHot, HBITMAP hBitmap,
@@ -427,23 +457,7 @@ BOOL CBmpMenuToolBar::DrawItemBox(CDC& dc, const RECT& rcBox, BOOL bHot, HBITMAP
         dc.SetBkColor(crOldBk);
     }
 
-    if (bChecked) {
-        RECT rcEdge = rcBox;
-        ::DrawEdge(dc.GetSafeHdc(), &rcEdge, BDR_SUNKENOUTER, BF_RECT);
-        static const WORD kCheckerRows[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
-        CBitmap pattern;
-        pattern.CreateBitmap(8, 8, 1, 1, kCheckerRows);
-        CBrush checker;
-        checker.Attach(::CreatePatternBrush(pattern));
-        CBrush solid;
-        solid.CreateSolidBrush(::GetSysColor(COLOR_MENU));
-        CSelectObject selectBrush(dc, bHot ? solid.GetSafeHandle() : checker.GetSafeHandle());
-        dc.SetTextColor(::GetSysColor(COLOR_BTNHIGHLIGHT));
-        dc.SetBkColor(::GetSysColor(COLOR_MENU));
-        // Replaces the box background around the picture.
-        const COLORREF crSurface = ::GetSysColor(bGiven || !bHot ? COLOR_MENU : COLOR_HIGHLIGHT);
-        ::ExtFloodFill(dc.GetSafeHdc(), rcBox.left + 1, rcBox.top + 1, crSurface, FLOODFILLSURFACE);
-    }
+    if (bChecked) DrawCheckedFrame(dc, rcBox, bHot, bGiven);
     return TRUE;
 }
 

@@ -79,6 +79,8 @@ class CBmpMenuToolBar : public CToolBar {
     bool GetButton(int nIndex, TBBUTTON& button) const;
     // Draws one item of a custom-draw notification.
     void DrawItem(NMTBCUSTOMDRAW& draw);
+    // Tells the menu's owner that the item of the command became hot (WM_MENUSELECT).
+    void ReportSelection(int nCmd, const MENUITEMINFOA& record);
     // Presses and releases the mouse on the button at the index, as a click with the key
     // flags; the rectangle's top left inner pixel is the click point.
     void ClickButton(int nIndex, WPARAM nFlags);
