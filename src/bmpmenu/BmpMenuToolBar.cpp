@@ -13,7 +13,7 @@
 #include "core/velTrayLibMgr.h"
 #include "framework/DC.h"
 #include "framework/KernelHandle.h"
-#include "util/ProcessFinder.h"
+#include "tray/IconMenu.h"
 
 BEGIN_MESSAGE_MAP(CBmpMenuToolBar, CToolBar)
 ON_WM_CREATE()
@@ -26,9 +26,6 @@ ON_MESSAGE(BMM_ITEMCLICK, OnItemClick)
 END_MESSAGE_MAP()
 
 namespace {
-
-// The last fixed entry of the icon menus: choosing it always signals the monitor.
-constexpr UINT kShutdownCmd = 0x1800;
 
 // Text format of the items: one line, centred vertically, with & marking the mnemonic.
 constexpr UINT kItemTextFormat = DT_VCENTER | DT_SINGLELINE;
@@ -165,10 +162,7 @@ LRESULT CBmpMenuToolBar::OnItemClick(WPARAM wParam, LPARAM lParam) {
 void CBmpMenuToolBar::DeliverCommand(UINT nCmd) {
     CvelTrayLibMgr& mgr = CvelTrayLibMgr::Instance();
     if (mgr.m_hHostWnd == nullptr) return;
-    DWORD nProcessId = 0;
-    const bool bSemRunning =
-        CProcessFind().Find(nProcessId, mgr.m_bSEMm != 0 ? "velSEMm.exe" : "velSEMx.exe") == 1;
-    if (nCmd == kShutdownCmd || !bSemRunning) {
+    if (nCmd == CIconMenu::kCmdExit || !mgr.IsSemProgramRunning()) {
         // Both are opened before either is signalled: the monitor may act on the break at
         // once. It learns of the break before the shutdown.
         const CKernelHandle hShutdown = OpenMonitorEvent("MonitorShutdown");

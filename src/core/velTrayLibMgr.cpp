@@ -15,6 +15,7 @@
 #include "tray/ChipIcon.h"
 #include "tray/SEMIcon.h"
 #include "tray/TrayIcon.h"
+#include "util/ProcessFinder.h"
 
 namespace {
 
@@ -163,6 +164,11 @@ bool CvelTrayLibMgr::CloseOpenMenu() {
 }
 
 void CvelTrayLibMgr::CloseMenu() { SetCurrentMenu(nullptr); }
+
+bool CvelTrayLibMgr::IsSemProgramRunning() const {
+    DWORD nProcessId = 0;
+    return CProcessFind().Find(nProcessId, m_bSEMm != 0 ? "velSEMm.exe" : "velSEMx.exe") == 1;
+}
 
 void CvelTrayLibMgr::Stop(bool bForGood) {
     try {

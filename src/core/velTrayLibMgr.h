@@ -76,6 +76,10 @@ class CvelTrayLibMgr {
     // Waits at most nTimeoutMs until what stops left behind is destroyed; true when it is.
     bool WaitUntilReaped(DWORD nTimeoutMs);
 
+    // True when the suite's SEM program that the SEM flag names runs: velSEMm.exe for 1,
+    // velSEMx.exe for 0.
+    bool IsSemProgramRunning() const;
+
     // Number of readers in the registry.
     size_t GetReaderCount() const { return m_readers.size(); }
 

@@ -17,7 +17,8 @@ constexpr UINT WF_MODALLOOP = 0x0002;      // a modal loop of the object runs
 constexpr UINT WF_CONTINUEMODAL = 0x0004;  // that loop is to go on
 
 // Messages after which the modal loop's next empty queue is reported again: any but a
-// paint or the system's own timer, which come by themselves while nothing happens.
+// paint or the system's own timer, which come by themselves while nothing happens. The
+// platform's headers do not name the system's timer message (the caret's blink, among others).
 constexpr UINT WM_SYSTIMER = 0x0118;
 
 // The default window class of the layer: the system's default procedure, so that a

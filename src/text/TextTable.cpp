@@ -21,12 +21,10 @@ constexpr UINT kCodeTextId = 2;
 constexpr UINT kCodeLength = 3;
 // Entries per string-table block.
 constexpr UINT kEntriesPerBlock = 16;
-// Resource type of string-table blocks (RT_STRING).
-constexpr WORD kStringTableType = 6;
 // Highest id a string table can address: block names are 16-bit.
 constexpr UINT kMaxTextId = 0xFFFF;
 // Resource language of the string tables.
-constexpr WORD kNeutralLanguage = 0;
+constexpr WORD kNeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
 
 // Whether every section that the file's headers describe lies within the file. A cut file may
 // still map as a data file, its missing tail read as zeros: its texts would come out cut.
@@ -148,8 +146,8 @@ StatusWord CTextTable::Lookup(UINT nTextId, CStrBuf& out) const {
 }
 
 StatusWord CTextTable::AddLibrary(const char* pszPath, int nSlot) {
-    // As a data file the library is only mapped: none of its code ever runs.
     CModuleHandle& library = m_hLibraries[nSlot];
+    // As a data file the library is only mapped: none of its code ever runs.
     library.Reset(LoadLibraryExA(pszPath, nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (library.Get() != nullptr && !IsWholeFile(library.Get(), pszPath)) {
         library.Reset();
@@ -202,9 +200,8 @@ int CTextTable::ReadStringEntry(HMODULE hLibrary, UINT nTextId, WCHAR* pBuffer, 
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return 0;
     }
-    const HRSRC hBlock =
-        FindResourceExA(hLibrary, MAKEINTRESOURCEA(kStringTableType),
-                        MAKEINTRESOURCEA(nTextId / kEntriesPerBlock + 1), kNeutralLanguage);
+    const HRSRC hBlock = FindResourceExA(
+        hLibrary, RT_STRING, MAKEINTRESOURCEA(nTextId / kEntriesPerBlock + 1), kNeutralLanguage);
     if (hBlock == nullptr) {
         return 0;
     }

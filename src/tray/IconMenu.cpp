@@ -19,7 +19,6 @@ constexpr DWORD kTextSearch = 5081;
 // Their commands (a chip or-s its command base into them).
 constexpr DWORD kCmdOpen = 0x1600;
 constexpr DWORD kCmdSettings = 0x1700;
-constexpr DWORD kCmdExit = 0x1800;
 constexpr DWORD kCmdInfo = 0x1900;
 constexpr DWORD kCmdSearch = 0x2100;
 // The popup: a banner 30 pixels wide, none on submenus, no banner bitmap.

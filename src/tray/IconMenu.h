@@ -11,6 +11,10 @@
 
 class CIconMenu {
   public:
+    // The command of the last fixed entry, which ends the suite: choosing it always signals
+    // the suite's monitor (a chip or-s its command base into it).
+    static constexpr DWORD kCmdExit = 0x1800;
+
     // Which icon's menu: they differ in their fixed entries.
     enum class Kind { kChip, kSem };
 

@@ -7,21 +7,15 @@
 #include "text/TextTable.h"
 #include "tray/IconMenu.h"
 #include "tray/TrayIcon.h"
-#include "util/ProcessFinder.h"
 
 namespace {
 
 // The tooltip of the resting icon, and what "%1" in information texts stands for.
 constexpr char kProductName[] = VEL_PRODUCT_NAME;
-// The suite's monitor program; the tray stops after a SEM menu when it does not run.
-const char kMonitorProgram[] = "velSEMx.exe";
 // The tooltip while the picture rotates.
 constexpr UINT kTextRotating = 5083;
 // How long each picture of the rotation stays.
 constexpr DWORD kFrameMs = 500;
-// Mouse messages that open the menu: left and right button down.
-constexpr UINT kLeftButtonDown = WM_LBUTTONDOWN;
-constexpr UINT kRightButtonDown = WM_RBUTTONDOWN;
 // The SEM icon's picture during an alert.
 constexpr UINT kIconAlert = 215;
 // The placeholder in information texts that stands for the product name.
@@ -37,8 +31,8 @@ CSEMIcon::CSEMIcon(HINSTANCE hInstance)
       m_pMenuOwner(nullptr),
       m_rotation(this, &CSEMIcon::Rotate),
       m_hTaskbarWnd(nullptr) {
-    m_pTrayIcon->AddHandler(kLeftButtonDown, m_pHandler.get());
-    m_pTrayIcon->AddHandler(kRightButtonDown, m_pHandler.get());
+    m_pTrayIcon->AddHandler(WM_LBUTTONDOWN, m_pHandler.get());
+    m_pTrayIcon->AddHandler(WM_RBUTTONDOWN, m_pHandler.get());
     m_pTrayIcon->SetTooltip(kProductName);
 }
 
@@ -192,9 +186,8 @@ void CSEMIcon::OnTrayClick(WPARAM, LPARAM) {
         // Without the suite's monitor the tray has nothing to show: it stops after every
         // SEM menu, chosen or not. This object and its window are still dispatching the
         // message that opened the menu; the stop destroys them once that has ended.
-        DWORD nProcessId = 0;
         CvelTrayLibMgr& mgr = CvelTrayLibMgr::Instance();
-        if (mgr.m_bSEMm == 0 && !CProcessFind().Find(nProcessId, kMonitorProgram)) mgr.Stop();
+        if (mgr.m_bSEMm == 0 && !mgr.IsSemProgramRunning()) mgr.Stop();
     } catch (...) {
     }
 }

@@ -11,7 +11,11 @@ namespace {
 
 // Flags of the shell calls.
 constexpr UINT kFlagsFull = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-// A full update is tried this many times; every other call once.
+// A full update is tried this many times, every other call once. The shell refuses calls while
+// the taskbar is busy (at logon, say); a lost add or full update would leave the icon missing or
+// stale until the next change, whereas a lost single-item change is carried by the full update
+// that follows it. There is no pause between the tries: each one already waits up to the
+// shell's own time-out for the taskbar, and the caller is the host's user-interface thread.
 constexpr int kUpdateTries = 3;
 
 // Copies at most nMax bytes of a text and terminates it, never cutting a
