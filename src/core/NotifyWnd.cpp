@@ -2,6 +2,7 @@
 
 #include "core/HomeThread.h"
 #include "core/WndRegistry.h"
+#include "framework/Wnd.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ CNotifyWnd::~CNotifyWnd() {
     // Leave the registry first: the messages of the destruction then find no object.
     LeaveRegistry();
     if (m_hWnd == nullptr) return;
-    if (GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId()) {
+    if (IsWindowOfThisThread(m_hWnd)) {
         DestroyWindow(m_hWnd);
     } else {
         PostMessageA(m_hWnd, DestroySelfMessage(), 0, 0);

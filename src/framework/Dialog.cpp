@@ -3,15 +3,6 @@
 #include "framework/DataExchange.h"
 #include "framework/ModuleState.h"
 
-namespace {
-
-// True when the window belongs to the calling thread.
-bool IsWindowOfThisThread(HWND hWnd) {
-    return ::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId();
-}
-
-}  // namespace
-
 CDialog::CDialog(UINT nIDTemplate) : m_nIDTemplate(nIDTemplate) {}
 
 CDialog::~CDialog() { DestroyWindow(); }

@@ -119,6 +119,10 @@ BOOL AfxRegisterClass(WNDCLASSA* lpWndClass) {
 
 const CRuntimeClass CWnd::classCWnd = {"CWnd", nullptr};
 
+bool IsWindowOfThisThread(HWND hWnd) {
+    return ::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId();
+}
+
 CWnd::CWnd() : m_hWnd(nullptr), m_pfnSuper(nullptr), m_nFlags(0), m_nModalResult(0) {}
 
 CWnd::~CWnd() {
@@ -126,7 +130,7 @@ CWnd::~CWnd() {
     // Another thread's window is only let go of: DestroyWindow would wait for that thread
     // (Wine sends it the request), which may never answer. Its messages find no object
     // from now on; it goes with its parent or its thread.
-    if (::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId()) {
+    if (IsWindowOfThisThread(m_hWnd)) {
         // The window's last messages reach this object as a plain CWnd now.
         ::DestroyWindow(m_hWnd);
     }

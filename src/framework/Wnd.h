@@ -23,6 +23,10 @@ constexpr UINT WM_REFLECT_BASE = 0xBC00;
 // RunModalLoop flag: no WM_ENTERIDLE to the parent window while the loop waits.
 constexpr DWORD MLF_NOIDLEMSG = 0x0001;
 
+// True when the window belongs to the calling thread: only that thread can destroy it
+// without waiting for another one.
+bool IsWindowOfThisThread(HWND hWnd);
+
 // Calls one handler: unpacks the message's arguments, calls the member and stores
 // its result.
 using AFX_PMSGHANDLER = void (*)(CWnd* pWnd, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
