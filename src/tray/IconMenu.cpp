@@ -16,7 +16,7 @@ constexpr DWORD kTextSettings = 4785;
 constexpr DWORD kTextInfo = 4783;
 constexpr DWORD kTextExit = 4784;
 constexpr DWORD kTextSearch = 5081;
-// Their commands (a chip or-s its command base into them).
+// Their commands (a chip or-s its command base into them; the exit command is CIconMenu's).
 constexpr DWORD kCmdOpen = 0x1600;
 constexpr DWORD kCmdSettings = 0x1700;
 constexpr DWORD kCmdInfo = 0x1900;
@@ -26,6 +26,30 @@ constexpr int kBannerWidth = 30;
 
 // Item id of separators.
 constexpr UINT kSeparatorId = 0xFFFFFFFF;
+
+// One of the library's fixed entries: its text and command; a separator has neither.
+struct CFixedEntry {
+    DWORD nTextId;  // the text's id, 0 for a separator
+    DWORD nCmdId;   // the command, without the command base
+};
+
+// The fixed entries of each menu, after the host's.
+constexpr CFixedEntry kChipEntries[] = {
+    {kTextOpen, kCmdOpen},
+    {0, 0},  // separator
+    {kTextSettings, kCmdSettings},
+    {kTextInfo, kCmdInfo},
+    {0, 0},  // separator
+    {kTextExit, CIconMenu::kCmdExit},
+};
+constexpr CFixedEntry kSemEntries[] = {
+    {kTextOpen, kCmdOpen},
+    {kTextSettings, kCmdSettings},
+    {kTextSearch, kCmdSearch},
+    {kTextInfo, kCmdInfo},
+    {0, 0},  // separator
+    {kTextExit, CIconMenu::kCmdExit},
+};
 
 CIconMenu::Item Entry(DWORD nTextId, DWORD nCmdId) { return {false, nTextId, nCmdId}; }
 CIconMenu::Item Separator() { return {true, 0, kSeparatorId}; }
@@ -40,19 +64,10 @@ std::vector<CIconMenu::Item> CIconMenu::Layout(Kind kind, const std::vector<Menu
     for (const MenuEntry& entry : hostEntries)
         items.push_back(Entry(entry.first, entry.second | nBase));
     if (!hostEntries.empty()) items.push_back(Separator());
-    if (kind == Kind::kChip) {
-        items.push_back(Entry(kTextOpen, kCmdOpen | nBase));
-        items.push_back(Separator());
-        items.push_back(Entry(kTextSettings, kCmdSettings | nBase));
-        items.push_back(Entry(kTextInfo, kCmdInfo | nBase));
-    } else {
-        items.push_back(Entry(kTextOpen, kCmdOpen));
-        items.push_back(Entry(kTextSettings, kCmdSettings));
-        items.push_back(Entry(kTextSearch, kCmdSearch));
-        items.push_back(Entry(kTextInfo, kCmdInfo));
+    for (const CFixedEntry& fixed : kind == Kind::kChip ? kChipEntries : kSemEntries) {
+        items.push_back(fixed.nTextId == 0 ? Separator()
+                                           : Entry(fixed.nTextId, fixed.nCmdId | nBase));
     }
-    items.push_back(Separator());
-    items.push_back(Entry(kTextExit, kCmdExit | nBase));
     return items;
 }
 
