@@ -36,13 +36,10 @@ class CChipIcon {
 
     // The state operations, each serialised by the chip's lock; each ends with the
     // icon shown (added when it was not in the notification area, modified when it was).
-    // Show: the absent picture, without a change of tooltip.
+    // Show: the absent picture, without a change of tooltip. Of the card states, absent also
+    // forgets the reader's menu entries and identified also shows its text (may be null) in
+    // the information window.
     void Show();
-    // A card state's picture and tooltip; pszText is the reader name for kAbsent and the
-    // card's text (may be null) for kIdentified, unused otherwise.
-    void SetState(CardState state, const char* pszText);
-    // The named states, the way the exports reach them. Absent also forgets the reader's
-    // menu entries; identified also shows its text in the information window.
     void SetAbsent(const char* pszReader);
     void SetPresent();
     void SetIdentify();
@@ -64,6 +61,9 @@ class CChipIcon {
     // Runs one state change under the lock; a failure inside is contained.
     template <typename Steps>
     void RunLocked(Steps steps);
+    // A card state's picture and tooltip under the lock; pszText is the reader name for
+    // kAbsent and the card's text (may be null) for kIdentified, unused otherwise.
+    void SetState(CardState state, const char* pszText);
     // SetState's work, under the lock the caller holds.
     void ApplyState(CardState state, const char* pszText);
 

@@ -9,7 +9,8 @@
 
 namespace {
 
-// Flags of the shell calls.
+// A full update carries everything the icon has: the callback message, the picture and the
+// tooltip.
 constexpr UINT kFlagsFull = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 // A full update is tried this many times, every other call once. The shell refuses calls while
 // the taskbar is busy (at logon, say); a lost add or full update would leave the icon missing or
