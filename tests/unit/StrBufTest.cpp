@@ -32,7 +32,8 @@ TEST(StrBuf, GrowsExactlyReusesBlocksAndReplaces) {
         State(s.Append(s)), State(s, s.Allocate(3)),
         (nResult = s.Allocate(7) * 10 + s.Length(), State(s.Assign("axy"), nResult)),
         // A copy is a text of its own; Right writes the right end of a text into another.
-        (keep = CStrBuf(s.Assign("keep")), s.Assign("other"), s.Right(s, 3), keep.CStr() + State(s)),
+        (keep = CStrBuf(s.Assign("keep")), s.Assign("other"), s.Right(s, 3),
+         keep.CStr() + State(s)),
         (s.Right(keep, 10), keep.CStr() + State(s)),
         State(s, s.Assign("%1 and %1").ReplaceAll("%1", "Tessaroth")),
         State(s, s.ReplaceAll("Tessaroth", "T")),
@@ -41,9 +42,10 @@ TEST(StrBuf, GrowsExactlyReusesBlocksAndReplaces) {
         State(s, s.Assign("abab").ReplaceAll("ab", "")), State(s.Assign(nullptr)),
         State(s, s.Allocate(0xFFFFFFF0u)), State(s, s.Allocate(0xFFFFFFFFu))};
     const std::string oom = std::to_string(ST_E_OUTOFMEMORY) + " /0";
-    EXPECT_EQ(steps, (Lines{"0 abc/4", "0 abcde/6", "0 axy/6", "0 axyaxy/7", "1 axy/7", "17 axy/8",
-                            "keep0 her/8", "her0 her/8", "2 Tessaroth and Tessaroth/24", "2 T and T/24",
-                            "0 T and T/24", "1 a\\\\b/24", "2 /24", "0 /0", oom, oom}));
+    EXPECT_EQ(steps,
+              (Lines{"0 abc/4", "0 abcde/6", "0 axy/6", "0 axyaxy/7", "1 axy/7", "17 axy/8",
+                     "keep0 her/8", "her0 her/8", "2 Tessaroth and Tessaroth/24", "2 T and T/24",
+                     "0 T and T/24", "1 a\\\\b/24", "2 /24", "0 /0", oom, oom}));
     // Every empty value shares one terminator.
     EXPECT_EQ(s.Assign("x").ReplaceAll("x", ""), 1u);
     EXPECT_EQ(s.CStr(), CStrBuf().CStr());
