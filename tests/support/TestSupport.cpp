@@ -1,18 +1,7 @@
 #include "TestSupport.h"
 
-namespace {
-
-// Removes every file of a folder, then the folder.
-void RemoveFolder(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    const HANDLE hFind = FindFirstFileA((path + "*").c_str(), &found);
-    for (BOOL bMore = hFind != INVALID_HANDLE_VALUE; bMore; bMore = FindNextFileA(hFind, &found))
-        DeleteFileA((path + found.cFileName).c_str());
-    if (hFind != INVALID_HANDLE_VALUE) FindClose(hFind);
-    RemoveDirectoryA(path.c_str());
-}
-
-}  // namespace
+#include <fstream>
+#include <iterator>
 
 std::string ProgramFolder() {
     char szPath[MAX_PATH] = {};
@@ -21,24 +10,13 @@ std::string ProgramFolder() {
 }
 
 std::string ReadBytes(const std::string& path) {
-    const HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return "";
-    std::string bytes(GetFileSize(hFile, nullptr), '\0');
-    DWORD nRead = 0;
-    ReadFile(hFile, &bytes[0], static_cast<DWORD>(bytes.size()), &nRead, nullptr);
-    CloseHandle(hFile);
-    return bytes.substr(0, nRead);
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 bool WriteBytes(const std::string& path, const std::string& bytes) {
-    const HANDLE hFile =
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return false;
-    DWORD nWritten = 0;
-    WriteFile(hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr);
-    CloseHandle(hFile);
-    return nWritten == bytes.size();
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    return file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush().good();
 }
 
 TempFolder::TempFolder(std::initializer_list<const char*> built) {
@@ -55,7 +33,12 @@ TempFolder::TempFolder(std::initializer_list<const char*> built) {
 
 TempFolder::~TempFolder() {
     for (HMODULE hModule : m_modules) FreeLibrary(hModule);
-    RemoveFolder(m_path);
+    WIN32_FIND_DATAA found;
+    const HANDLE hFind = FindFirstFileA((m_path + "*").c_str(), &found);
+    for (BOOL bMore = hFind != INVALID_HANDLE_VALUE; bMore; bMore = FindNextFileA(hFind, &found))
+        DeleteFileA((m_path + found.cFileName).c_str());
+    FindClose(hFind);
+    RemoveDirectoryA(m_path.c_str());
 }
 
 bool TempFolder::Copy(const std::string& source, const std::string& name) const {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "DesktopUser.h"
@@ -23,45 +25,26 @@ using Lines = std::vector<std::string>;
 // A text id of the staged language library whose text names the product twice.
 constexpr UINT kTextTwice = 7001;
 
-// The calls of SetWindowPos that this program's code makes on the test's thread, and its pauses,
-// which are noted and not slept.
-struct WindowCall {
-    HWND hWnd;          // the window moved; null for a pause
-    HWND hInsertAfter;  // the z-order given
-    int x, y, cx, cy;   // place and size given
-    UINT nFlags;        // SWP_* flags, or the milliseconds of a pause
-};
-std::vector<WindowCall> g_calls;
+// The window's animation steps made on the test's thread, each "x,y wxh pause": its moves to the
+// top, shown and not activated, with the pause after each, which is noted and not slept.
+Lines g_steps;
 DWORD g_nRecordingThread = 0;
 decltype(&SetWindowPos) g_pfnSetWindowPos = nullptr;
 BOOL WINAPI RecordingSetWindowPos(HWND hWnd, HWND hAfter, int x, int y, int cx, int cy,
                                   UINT nFlags) {
-    if (GetCurrentThreadId() == g_nRecordingThread)
-        g_calls.push_back({hWnd, hAfter, x, y, cx, cy, nFlags});
+    if (GetCurrentThreadId() == g_nRecordingThread && hAfter == HWND_TOP &&
+        nFlags == (SWP_ASYNCWINDOWPOS | SWP_SHOWWINDOW | SWP_NOACTIVATE))
+        g_steps.push_back(std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(cx) +
+                          "x" + std::to_string(cy));
     return g_pfnSetWindowPos(hWnd, hAfter, x, y, cx, cy, nFlags);
 }
 void WINAPI RecordingSleep(DWORD nMs) {
-    if (GetCurrentThreadId() == g_nRecordingThread)
-        g_calls.push_back({nullptr, nullptr, 0, 0, 0, 0, nMs});
+    if (GetCurrentThreadId() == g_nRecordingThread && !g_steps.empty() &&
+        std::count(g_steps.back().begin(), g_steps.back().end(), ' ') == 1)
+        g_steps.back() += " " + std::to_string(nMs);
 }
-
-// The animation steps among the recorded calls since the last look, each as "x,y wxh pause".
-Lines Steps() {
-    Lines steps;
-    for (const WindowCall& call : g_calls) {
-        if (call.hWnd != nullptr &&
-            call.nFlags == (SWP_ASYNCWINDOWPOS | SWP_SHOWWINDOW | SWP_NOACTIVATE) &&
-            call.hInsertAfter == HWND_TOP) {
-            steps.push_back(std::to_string(call.x) + "," + std::to_string(call.y) + " " +
-                            std::to_string(call.cx) + "x" + std::to_string(call.cy));
-        } else if (call.hWnd == nullptr && !steps.empty() &&
-                   steps.back().find(' ', steps.back().find(' ') + 1) == std::string::npos) {
-            steps.back() += " " + std::to_string(call.nFlags);
-        }
-    }
-    g_calls.clear();
-    return steps;
-}
+// The steps since the last look.
+Lines Steps() { return std::exchange(g_steps, {}); }
 
 RECT WindowRect(HWND hWnd) {
     RECT rect = {0, 0, 0, 0};
@@ -98,7 +81,7 @@ class InfoWindowTest : public ::testing::Test {
         ASSERT_TRUE(setWindowPos.IsActive() && sleep.IsActive());
         g_pfnSetWindowPos = reinterpret_cast<decltype(g_pfnSetWindowPos)>(setWindowPos.Original());
         g_nRecordingThread = GetCurrentThreadId();
-        g_calls.clear();
+        g_steps.clear();
         const HWND hTaskbar = FindWindowA("Shell_TrayWnd", "");
         ASSERT_NE(hTaskbar, nullptr) << "the tests run in Wine's desktop with its taskbar";
         taskbar = WindowRect(hTaskbar);
@@ -258,52 +241,20 @@ TEST_F(InfoWindowTest, StandsOnTheTaskbarAndFollowsItsTexts) {
 
 namespace {
 
-// Pixels, rows top-down.
-struct Picture {
-    int cx = 0, cy = 0;            // size
-    std::vector<COLORREF> pixels;  // cx * cy colours
-    COLORREF At(int x, int y) const { return pixels[static_cast<size_t>(y) * cx + x]; }
-};
-
-// The top-left cx by cy pixels of a device context.
-Picture ReadPixels(HDC hDC, int cx, int cy) {
-    Picture picture{cx, cy, {}};
-    for (int y = 0; y < cy; ++y)
-        for (int x = 0; x < cx; ++x) picture.pixels.push_back(GetPixel(hDC, x, y));
-    return picture;
-}
-
-// The client area's pixels of a window as they are on the screen.
-Picture ReadClient(HWND hWnd) {
-    RECT client = {};
-    GetClientRect(hWnd, &client);
-    const HDC hDC = GetDC(hWnd);
-    const Picture shot = ReadPixels(hDC, client.right, client.bottom);
-    ReleaseDC(hWnd, hDC);
-    return shot;
-}
-
-// True when the colour is one of the picture's near (sx, sy): scaling may round either way.
-bool NearPixel(const Picture& picture, double sx, double sy, COLORREF color) {
-    for (int y = static_cast<int>(sy) - 1; y <= static_cast<int>(sy) + 1; ++y) {
-        for (int x = static_cast<int>(sx) - 1; x <= static_cast<int>(sx) + 1; ++x) {
-            if (x >= 0 && y >= 0 && x < picture.cx && y < picture.cy && picture.At(x, y) == color)
-                return true;
-        }
-    }
-    return false;
+// A row of pixels of a device context, from the left.
+std::vector<COLORREF> Row(HDC hDC, int y, int cx) {
+    std::vector<COLORREF> row;
+    for (int x = 0; x < cx; ++x) row.push_back(GetPixel(hDC, x, y));
+    return row;
 }
 
 // A real click of the user at a desktop point; waits until the pointer got there and handles the
 // messages it caused. False when the pointer did not get there.
 bool ClickAt(POINT pt) {
     PlayAsUser([pt] { Click(pt, 1); });
+    POINT now = {};
     const bool bThere = PumpUntil(
-        [pt] {
-            POINT now = {};
-            return GetCursorPos(&now) && now.x == pt.x && now.y == pt.y;
-        },
-        kUserWaitMs);
+        [&] { return GetCursorPos(&now) && now.x == pt.x && now.y == pt.y; }, kUserWaitMs);
     Drain();
     return bThere;
 }
@@ -314,42 +265,34 @@ TEST_F(InfoWindowTest, BackgroundIsCopiedOrStretched) {
     const HBITMAP hBitmap = LoadBitmapA(hLib, MAKEINTRESOURCEA(CInfoDlg::kBackgroundBitmapId));
     const HDC hMemory = CreateCompatibleDC(nullptr);
     const HGDIOBJ hOld = SelectObject(hMemory, hBitmap);
-    const Picture picture = ReadPixels(hMemory, 180, 60);
+    std::vector<std::vector<COLORREF>> picture;
+    for (int y = 0; y < 60; ++y) picture.push_back(Row(hMemory, y, 180));
     SelectObject(hMemory, hOld);
     DeleteDC(hMemory);
     DeleteObject(hBitmap);
     // The picture's frame (bottom row) differs from the rows above it.
-    ASSERT_NE(picture.At(90, 59), picture.At(90, 50));
+    ASSERT_NE(picture[59][90], picture[50][90]);
     CSEMIcon sem(hLib);
-    Picture shot;
-    // Copied: the bottom rows and right columns, where no control draws, are the picture's
-    // top-left part pixel for pixel; its frame lies outside the window.
-    const auto copied = [&] {
-        for (int y = 0; y < shot.cy; ++y) {
-            for (int x = 0; x < shot.cx; ++x) {
-                if ((y >= shot.cy - 3 || x >= shot.cx - 6) && shot.At(x, y) != picture.At(x, y))
-                    return false;
-            }
-        }
-        return shot.cy > 3 && shot.cx <= 180 && shot.cy <= 60;
-    };
-    // Stretched: the whole picture over the client area, its frame along the bottom.
-    const auto stretched = [&] {
-        const double scaleX = 180.0 / shot.cx, scaleY = 60.0 / shot.cy;
-        for (int x = 0; x < shot.cx; x += 7) {
-            if (shot.At(x, shot.cy - 1) != picture.At(static_cast<int>(x * scaleX), 59))
-                return false;
-        }
-        for (int y = 0; y < shot.cy; y += 3) {
-            if (!NearPixel(picture, (shot.cx - 2) * scaleX, y * scaleY, shot.At(shot.cx - 2, y)))
-                return false;
-        }
-        return shot.cx > 180;
+    // The client area's bottom row, where no control draws, as on the screen: copied, it is the
+    // picture's row at that height pixel for pixel, the frame outside the window; stretched, the
+    // whole picture lies over the window, its frame along the bottom.
+    const auto bottomIs = [&](bool bStretched) {
+        const HWND hInfo = InfoWnd(sem);
+        RECT client = {};
+        GetClientRect(hInfo, &client);
+        const HDC hDC = GetDC(hInfo);
+        const std::vector<COLORREF> row = Row(hDC, client.bottom - 1, client.right);
+        ReleaseDC(hInfo, hDC);
+        bool bSame = client.bottom > 3 && client.bottom <= 60 && (client.right > 180) == bStretched;
+        for (int x = 0; bSame && x < client.right; x += bStretched ? 7 : 1)
+            bSame = row[x] == (bStretched ? picture[59][x * 180 / client.right]
+                                          : picture[client.bottom - 1][x]);
+        return bSame;
     };
     sem.ShowText("Kurz");
-    EXPECT_TRUE(PumpUntil([&] { return shot = ReadClient(InfoWnd(sem)), copied(); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return bottomIs(false); }, 3000));
     sem.ShowText("Ein Text, der das Fenster weit über die Breite des Bildes hinaus dehnt");
-    EXPECT_TRUE(PumpUntil([&] { return shot = ReadClient(InfoWnd(sem)), stretched(); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return bottomIs(true); }, 3000));
 }
 
 TEST_F(InfoWindowTest, TextsAlertAndTheHideControl) {
@@ -390,7 +333,7 @@ TEST_F(InfoWindowTest, TextsAlertAndTheHideControl) {
     sem.ShowInformation(kTextTwice);
     sem.Alert(nullptr, "Noch gesperrt");
     EXPECT_FALSE(IsWindowVisible(hInfo));
-    for (const WindowCall& call : g_calls) EXPECT_NE(call.hWnd, hInfo);
+    EXPECT_TRUE(Steps().empty());
     EXPECT_EQ(Describe(shell.Take(), names), Lines{"modify MIT 215 'Achtung: Karte gesperrt'"});
 }
 

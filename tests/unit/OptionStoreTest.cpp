@@ -6,6 +6,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 #include "core/velTrayLibApp.h"
@@ -55,14 +56,13 @@ TEST(OptionStore, ReadsFileValues) {
     COptionStore store(folder().substr(0, folder().size() - 1).c_str());
     char szTemp[MAX_PATH];
     const std::string temp(szTemp, GetTempPathA(MAX_PATH, szTemp)), ok = "=21000001";
-    EXPECT_EQ(Read(store, 2), "C:\\Program Files\\x" + ok);
-    EXPECT_EQ(Read(store, 3), folder() + "lang\\%TEMP%" + ok);
-    EXPECT_EQ(Read(store, 4), temp + "a" + temp + ok);
-    EXPECT_EQ(Read(store, 5), "x\\\\y" + ok);
-    EXPECT_EQ(Read(store, 0xAB), std::string(600, 'v') + ok);
+    std::vector<std::string> values;
+    for (const UINT nId : {2, 3, 4, 5, 0xAB, 6, 8}) values.push_back(Read(store, nId));
+    EXPECT_EQ(values,
+              (std::vector<std::string>{"C:\\Program Files\\x" + ok, folder() + "lang\\%TEMP%" + ok,
+                                        temp + "a" + temp + ok, "x\\\\y" + ok,
+                                        std::string(600, 'v') + ok, "=0", "=0"}));
     EXPECT_TRUE(Read(store, 7) == big + ok);
-    EXPECT_EQ(Read(store, 6), "=0");
-    EXPECT_EQ(Read(store, 8), "=0");
     // The file is read on every query, but its switch only once: without it the store would have
     // turned to the options server, which is not registered here. Values are kept while the file
     // is unchanged; an edit of the same size, with a new time, is seen.
@@ -143,16 +143,10 @@ TEST(OptionServer, ConvertsTheServersAnswersAndProbesItFirst) {
             "0x80004005\r\n"
             "[0x00000006]\r\nType=BSTR\r\nValue=x\r\nStatus=0xE100FFF3\r\n[0x00000007]\r\nType="
             "LPSTR\r\nValue=\r\n");
-        for (const auto& [nId, pszExpected] :
-             std::vector<std::pair<UINT, const char*>>{{2, "enu=5"},
-                                                       {3, "deu=1"},
-                                                       {4, "=e100fff3"},
-                                                       {5, "=e100ffff"},
-                                                       {6, "=e100fff3"},
-                                                       {7, "=1"},
-                                                       {8, "=0"},
-                                                       {2, "enu=5"}})
-            EXPECT_EQ(Read(store, nId), pszExpected) << nId;
+        std::vector<std::string> answers;
+        for (const UINT nId : {2, 3, 4, 5, 6, 7, 8, 2}) answers.push_back(Read(store, nId));
+        EXPECT_EQ(answers, (std::vector<std::string>{"enu=5", "deu=1", "=e100fff3", "=e100ffff",
+                                                     "=e100fff3", "=1", "=0", "enu=5"}));
         // A probe that answers 0 leaves the store to try again at the next query.
         const std::string option2 = "[0x00000002]\r\nType=BSTR\r\nValue=enu\r\n";
         COptionStore retried(folder().c_str());

@@ -5,62 +5,47 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "text/StrBuf.h"
 
 namespace {
 
-// A buffer's text and capacity as "text/capacity".
-std::string State(const CStrBuf& s) {
-    return std::string(s.CStr(), s.Length()) + "/" + std::to_string(s.Capacity());
+using Lines = std::vector<std::string>;
+
+// A buffer's text and capacity as "text/capacity", after the result of the step that made it.
+std::string State(const CStrBuf& s, long nResult = 0) {
+    return std::to_string(nResult) + " " + std::string(s.CStr(), s.Length()) + "/" +
+           std::to_string(s.Capacity());
 }
 
 }  // namespace
 
 TEST(StrBuf, GrowsExactlyReusesBlocksAndReplaces) {
-    CStrBuf s("abc");
-    std::unique_ptr<CStrBuf> pCopy;
-    // Each step's result (0 for none) and the state of s afterwards.
-    const struct {
-        std::function<long()> step;
-        long nResult;
-        const char* pszState;
-    } steps[] = {
-        {[] { return 0; }, 0, "abc/4"},
-        {[&] { return s.Append("de"), 0; }, 0, "abcde/6"},
-        {[&] { return s.SetLength(1), s.Append("xy"), 0; }, 0, "axy/6"},
-        {[&] { return s.Append(s), 0; }, 0, "axyaxy/7"},
-        {[&] { return s.Allocate(3); }, 1, "axy/7"},
-        {[&] {
-             const long nResult = s.Allocate(7) * 10 + s.Length();
-             return s.Assign("axy"), nResult;
-         },
-         17, "axy/8"},
-        // A copy is a text of its own; Right writes the right end of the text into another.
-        {[&] {
-             pCopy.reset(new CStrBuf(s.Assign("keep")));
-             return s.Assign("other"), s.Right(s, 3), pCopy->Equals("keep") == ST_OK;
-         },
-         1, "her/8"},
-        {[&] { return s.Right(*pCopy, 10), pCopy->Equals("her") == ST_OK; }, 1, "her/8"},
-        {[&] { return s.Assign("%1 and %1").ReplaceAll("%1", "Tessaroth"); }, 2,
-         "Tessaroth and Tessaroth/24"},
-        {[&] { return s.ReplaceAll("Tessaroth", "T"); }, 2, "T and T/24"},
-        {[&] { return s.ReplaceAll("", "x") + s.ReplaceAll("zz", "x"); }, 0, "T and T/24"},
-        {[&] { return s.Assign("a\\\\\\b").ReplaceAll("\\\\", "\\"); }, 1, "a\\\\b/24"},
-        {[&] { return s.Assign("abab").ReplaceAll("ab", ""); }, 2, "/24"},
-        {[&] { return s.Assign(nullptr), 0; }, 0, "/0"},
-        {[&] { return s.Allocate(0xFFFFFFF0u); }, ST_E_OUTOFMEMORY, "/0"},
-        {[&] { return s.Allocate(0xFFFFFFFFu); }, ST_E_OUTOFMEMORY, "/0"},
-    };
-    for (const auto& step : steps) {
-        EXPECT_EQ(step.step(), step.nResult) << step.pszState;
-        EXPECT_EQ(State(s), step.pszState);
-    }
+    CStrBuf s("abc"), keep;
+    long nResult = 0;
+    // A braced list runs its steps in order.
+    const Lines steps = {
+        State(s), State(s.Append("de")), (s.SetLength(1), State(s.Append("xy"))),
+        State(s.Append(s)), State(s, s.Allocate(3)),
+        (nResult = s.Allocate(7) * 10 + s.Length(), State(s.Assign("axy"), nResult)),
+        // A copy is a text of its own; Right writes the right end of a text into another.
+        (keep = CStrBuf(s.Assign("keep")), s.Assign("other"), s.Right(s, 3),
+         keep.CStr() + State(s)),
+        (s.Right(keep, 10), keep.CStr() + State(s)),
+        State(s, s.Assign("%1 and %1").ReplaceAll("%1", "Tessaroth")),
+        State(s, s.ReplaceAll("Tessaroth", "T")),
+        State(s, s.ReplaceAll("", "x") + s.ReplaceAll("zz", "x")),
+        State(s, s.Assign("a\\\\\\b").ReplaceAll("\\\\", "\\")),
+        State(s, s.Assign("abab").ReplaceAll("ab", "")), State(s.Assign(nullptr)),
+        State(s, s.Allocate(0xFFFFFFF0u)), State(s, s.Allocate(0xFFFFFFFFu))};
+    const std::string oom = std::to_string(ST_E_OUTOFMEMORY) + " /0";
+    EXPECT_EQ(steps,
+              (Lines{"0 abc/4", "0 abcde/6", "0 axy/6", "0 axyaxy/7", "1 axy/7", "17 axy/8",
+                     "keep0 her/8", "her0 her/8", "2 Tessaroth and Tessaroth/24", "2 T and T/24",
+                     "0 T and T/24", "1 a\\\\b/24", "2 /24", "0 /0", oom, oom}));
     // Every empty value shares one terminator.
     EXPECT_EQ(s.Assign("x").ReplaceAll("x", ""), 1u);
     EXPECT_EQ(s.CStr(), CStrBuf().CStr());
@@ -93,21 +78,16 @@ TEST(StrBuf, NumbersBlocksFoldersAndErrors) {
     const auto number = [&s](std::int32_t nValue, int nRadix, std::uint32_t nWidth) {
         return s.FromInteger(nValue, nRadix, nWidth) == 1 ? std::string(s.CStr(), s.Length()) : "";
     };
-    EXPECT_EQ(number(static_cast<std::int32_t>(0x80000000u), 16, 8), "80000000");
-    EXPECT_EQ(number(255, 16, 8), "000000ff");
-    EXPECT_EQ(number(-42, 10, 0), "-42");
-    EXPECT_EQ(number(-1, 2, 0), std::string(32, '1'));
-    EXPECT_EQ(number(123456, 10, 3), "123456");
+    EXPECT_EQ((Lines{number(static_cast<std::int32_t>(0x80000000u), 16, 8), number(255, 16, 8),
+                     number(-42, 10, 0), number(-1, 2, 0), number(123456, 10, 3)}),
+              (Lines{"80000000", "000000ff", "-42", std::string(32, '1'), "123456"}));
     // Adopted blocks: kept as they are, or cut to the length.
-    char* pKept = static_cast<char*>(malloc(16));
-    strcpy(pKept, "hi");
+    char* pKept = strcpy(static_cast<char*>(malloc(16)), "hi");
     ASSERT_EQ(s.Adopt(pKept, 2, CStrBuf::ADOPT_KEEP_BLOCK), ST_OK);
     EXPECT_EQ(s.CStr(), pKept);
-    EXPECT_EQ(State(s), "hi/3");
-    char* pResized = static_cast<char*>(malloc(16));
-    strcpy(pResized, "hello world");
-    ASSERT_EQ(s.Adopt(pResized, 5, 0), ST_OK);
-    EXPECT_EQ(State(s), "hello/6");
+    EXPECT_EQ(State(s), "0 hi/3");
+    ASSERT_EQ(s.Adopt(strcpy(static_cast<char*>(malloc(16)), "hello world"), 5, 0), ST_OK);
+    EXPECT_EQ(State(s), "0 hello/6");
     // The module's folder, and the status words of errors.
     ASSERT_EQ(s.SetModuleDirectory(GetModuleHandleA(nullptr)), 1);
     EXPECT_EQ(s.CStr(), ProgramFolder());
