@@ -56,23 +56,21 @@ void CALLBACK ReadAndChoose(HWND, UINT, UINT_PTR nTimer, DWORD) {
     const HWND hBar = FindWindowExA(hMenu, nullptr, TOOLBARCLASSNAMEA, nullptr);
     if (hBar == nullptr) return;
     KillTimer(nullptr, nTimer);
-    int nChosen = -1;
+    RECT rc = {-1, -1, -1, -1};
     for (int i = 0; i < SendMessageA(hBar, TB_BUTTONCOUNT, 0, 0); ++i) {
         TBBUTTON button = {};
-        char szText[64] = "";
+        char szText[64] = "", szCmd[16];
         SendMessageA(hBar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
         SendMessageA(hBar, TB_GETSTRINGA, MAKEWPARAM(sizeof szText, button.iString),
                      reinterpret_cast<LPARAM>(szText));
-        char szCmd[16];
         wsprintfA(szCmd, "=%x", button.idCommand);
-        g_menu.push_back((button.fsStyle & BTNS_SEP) ? "-" : szText + std::string(szCmd));
-        if (!(button.fsStyle & BTNS_SEP) && static_cast<UINT>(button.idCommand) == g_nChoose)
-            nChosen = i;
+        const bool bSeparator = (button.fsStyle & BTNS_SEP) != 0;
+        g_menu.push_back(bSeparator ? "-" : szText + std::string(szCmd));
+        if (!bSeparator && static_cast<UINT>(button.idCommand) == g_nChoose)
+            SendMessageA(hBar, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rc));
     }
-    RECT rc = {};
-    SendMessageA(hBar, TB_GETITEMRECT, nChosen, reinterpret_cast<LPARAM>(&rc));
-    if (nChosen < 0) SendMessageA(hMenu, WM_KEYDOWN, VK_ESCAPE, 1);
-    if (nChosen >= 0)
+    if (rc.left < 0) SendMessageA(hMenu, WM_KEYDOWN, VK_ESCAPE, 1);
+    if (rc.left >= 0)
         SendMessageA(hBar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rc.left + 2, rc.top + 2));
 }
 
@@ -163,12 +161,10 @@ TEST_F(Tray, HiddenIconsComeBackWithTheNextStateAndLeaveAtTheStopInOrder) {
     EXPECT_EQ(Calls(), (Lines{"add MIT 201 'A'", "delete", "add MIT 205 'A'",
                               "add MIT 202 'Identifying card...'"}));
     api.velStopTray();
-    const std::vector<ShellCall> stops = shell->Take();
-    ASSERT_EQ(Describe(stops, names), (Lines{"delete", "delete", "delete"}));
-    EXPECT_EQ(stops[0].hWnd, calls[0].hWnd);
-    EXPECT_EQ(stops[1].hWnd, calls[3].hWnd);
-    EXPECT_EQ(stops[2].hWnd, hSem);
-    EXPECT_EQ(calls[2].hWnd, calls[0].hWnd);
+    const std::vector<ShellCall> s = shell->Take();
+    ASSERT_EQ(Describe(s, names), (Lines{"delete", "delete", "delete"}));
+    EXPECT_EQ((std::vector<HWND>{s[0].hWnd, s[1].hWnd, s[2].hWnd, calls[2].hWnd}),
+              (std::vector<HWND>{calls[0].hWnd, calls[3].hWnd, hSem, calls[0].hWnd}));
 }
 
 TEST_F(Tray, AnIconTheShellRefusedIsAddedWhenTheShellAnnouncesItself) {
@@ -197,10 +193,8 @@ void WINAPI QuickSleep(DWORD nMs) { Sleep(nMs / 50); }
 
 TEST_F(Tray, RotationStepsThroughTheFourPicturesAndRestsAfterTheStop) {
     ASSERT_EQ(api.velStartTray(nullptr, TRUE), VEL_OK);
-    const std::vector<ShellCall> start = shell->Take();
-    ASSERT_EQ(start.size(), 1u);
-    names[start[0].hIcon] = "rest";
-    EXPECT_EQ(Describe(start, names), (Lines{"add MIT rest 'Tessaroth Quillmark'"}));
+    names[shell->Calls().at(0).hIcon] = "rest";
+    EXPECT_EQ(Calls(), (Lines{"add MIT rest 'Tessaroth Quillmark'"}));
     api.velStopSEMRotation();  // nothing turns: nothing happens
     EXPECT_TRUE(shell->Take().empty());
     CImportPatch quick(api.hModule, "kernel32.dll", "Sleep", reinterpret_cast<void*>(&QuickSleep));
@@ -212,8 +206,7 @@ TEST_F(Tray, RotationStepsThroughTheFourPicturesAndRestsAfterTheStop) {
     ASSERT_GE(calls.size(), 9u);
     // The pictures other than the resting one are named by their first frame.
     const std::string frames[4] = {"rest", "f1", "f2", "f3"};
-    for (int i = 1; i < 4; ++i)
-        EXPECT_TRUE(names.emplace(calls[i + 1].hIcon, frames[i]).second) << i;
+    for (int i = 1; i < 4; ++i) EXPECT_TRUE(names.emplace(calls[i + 1].hIcon, frames[i]).second);
     Lines expected = {"modify T 'Working, please wait...'"};
     for (size_t i = 0; i + 3 < calls.size(); ++i)
         expected.push_back("modify MIT " + frames[i % 4] + " 'Working, please wait...'");
@@ -239,23 +232,15 @@ TEST_F(Tray, MenusListTheHostsEntriesOnceThenTheLibrarysOwn) {
         api.velAddChipMenuItem("R", 6000, 0x10);
         api.velAddSEMMenuItem(6002, 0x20);
     }
-    const Lines chipFixed = {"&Open signature suite=1603",
-                             "-",
-                             "&Settings...=1703",
-                             "&About...=1903",
-                             "-",
-                             "E&xit=1803"};
+    // clang-format off
+    const Lines chipFixed = {"&Open signature suite=1603", "-", "&Settings...=1703", "&About...=1903",
+                             "-", "E&xit=1803"};
     const Lines chip =
         Lines{"Si&gn document...=4003", "&Verify signature...=13", "Si&gn document...=13", "-"} +
         chipFixed;
-    const Lines sem = {"&Card information=20",
-                       "-",
-                       "&Open signature suite=1600",
-                       "&Settings...=1700",
-                       "Search card &readers=2100",
-                       "&About...=1900",
-                       "-",
-                       "E&xit=1800"};
+    const Lines sem = {"&Card information=20", "-", "&Open signature suite=1600", "&Settings...=1700",
+                       "Search card &readers=2100", "&About...=1900", "-", "E&xit=1800"};
+    // clang-format on
     // A left or right press opens the menu, a release does not.
     EXPECT_EQ(Menu(hChip, WM_RBUTTONDOWN), chip);
     EXPECT_EQ(Menu(hChip, WM_LBUTTONDOWN), chip);
@@ -301,14 +286,12 @@ TEST_F(Tray, ChosenCommandsSignalTheMonitorAsTheRulesSay) {
         DWORD nCmdBase;
         UINT nChoose;
         const char* pszReceived;  // what the host received
-    } cases[] = {
-        {1, FALSE, 3, 0x1603, "1603"},
-        {1, FALSE, 3, 0x1803, "1803"},
-        {1, FALSE, 0, 0x1800, "1800 signalled"},
-        {2, TRUE, 3, 0x1603, "1603 signalled"},
-        {3, FALSE, 0, 0x1800, ""},
-        {3, FALSE, 0x12340003, 0x12341803, "12341803 signalled"},
-    };
+    } cases[] = {{1, FALSE, 3, 0x1603, "1603"},
+                 {1, FALSE, 3, 0x1803, "1803"},
+                 {1, FALSE, 0, 0x1800, "1800 signalled"},
+                 {2, TRUE, 3, 0x1603, "1603 signalled"},
+                 {3, FALSE, 0, 0x1800, ""},
+                 {3, FALSE, 0x12340003, 0x12341803, "12341803 signalled"}};
     std::unique_ptr<SemStandIn> monitor;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszReceived);
