@@ -400,6 +400,11 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
             EXPECT_LT(std::abs(channel(34) - a), std::abs(channel(58) - channel(34)));
             EXPECT_LT(std::abs(channel(58) - b), std::abs(channel(58) - a));
         }
+        // At 6 rows one is in the top colour, and every further one moves.
+        MoveWindow(hPopup, rcWindow.left, rcWindow.top, Width(rcWindow),
+                   6 + Height(rcWindow) - rcClient.bottom, TRUE);
+        const CPixels small(hPopup);
+        for (int y = 1; y <= 4; ++y) EXPECT_NE(small.At(1, y), small.At(1, y - 1)) << "row " << y;
         PressKey(owner.OpenMenus().at(0), VK_ESCAPE);
     });
     EXPECT_TRUE(owner.Track(menu, 100, 100));
