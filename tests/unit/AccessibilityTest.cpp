@@ -14,7 +14,6 @@
 #include "TestSupport.h"
 #include "bmpmenu/BmpMenu.h"
 #include "core/velTrayLibApp.h"
-#include "core/velTrayLibMgr.h"
 #include "infownd/InfoDlg.h"
 #include "tray/SEMIcon.h"
 
@@ -53,8 +52,7 @@ TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
     ScreenReaderLog log;
     CBmpMenu menu(30, 0, nullptr, 0);
     AttachTestMenu(menu);
-    HWND hTop = nullptr;
-    HWND hSub = nullptr;
+    HWND hTop = nullptr, hSub = nullptr;
     owner.AddStep([&] {
         hTop = owner.OpenMenus().at(0);
         PressKey(hTop, VK_DOWN);
@@ -70,8 +68,7 @@ TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
         PressKey(hTop, VK_ESCAPE);
     });
     EXPECT_TRUE(owner.Track(menu, 200, 150));
-    const LONG kPopup = ROLE_SYSTEM_MENUPOPUP;
-    const LONG kItem = ROLE_SYSTEM_MENUITEM;
+    const LONG kPopup = ROLE_SYSTEM_MENUPOPUP, kItem = ROLE_SYSTEM_MENUITEM;
     const std::vector<HeardEvent> expected = {
         {EVENT_SYSTEM_MENUPOPUPSTART, hTop, OBJID_CLIENT, CHILDID_SELF, kPopup, ""},
         {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 1, kItem, "Open"},
@@ -88,81 +85,62 @@ TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
 }
 
 TEST_F(Accessibility, AnOpenMenuReadsAsAPopupOfItemsAndChoosesAsAClick) {
-    CMenuTestOwner owner;
-    CMenuTestOwner host(560, 200);
-    HWND& hHostWnd = CvelTrayLibMgr::Instance().m_hHostWnd;
-    const HWND hPrevHost = hHostWnd;
-    hHostWnd = host.Hwnd();
-    CBmpMenu menu(30, 0, nullptr, 0);
-    AttachTestMenu(menu);
+    CMenuTestOwner owner, host(560, 200);
     IAccessible* pAcc = nullptr;
-    owner.AddStep([&] {
-        const HWND hPopup = owner.OpenMenus().at(0);
-        const HWND hStrip = Strip(hPopup);
-        // The frame ends right under the last item, also with a separator above it: drawn
-        // hot, the item fills every row from its top down to the frame.
-        SendMessageA(hStrip, WM_MOUSEMOVE, 0, ItemParam(hStrip, 5));
-        RedrawWindow(hPopup, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        const RECT rcLast = ItemRect(hStrip, 5);
-        RECT rcClient = {};
-        GetClientRect(hPopup, &rcClient);
-        EXPECT_GT(rcClient.bottom, rcLast.top);
-        const HDC hDC = GetDC(hStrip);
-        for (int y = rcLast.top; y < rcClient.bottom; ++y) {
-            EXPECT_EQ(GetPixel(hDC, rcLast.right - 2, y), GetSysColor(COLOR_HIGHLIGHT)) << y;
-        }
-        ReleaseDC(hStrip, hDC);
-        SendMessageA(hStrip, WM_MOUSEMOVE, 0, ItemParam(hStrip, 0));
-        ASSERT_EQ(AccessibleObjectFromWindow(hPopup, OBJID_CLIENT, IID_IAccessible,
-                                             reinterpret_cast<void**>(&pAcc)),
-                  S_OK);
-        VARIANT v;
-        EXPECT_EQ(pAcc->get_accRole(Child(CHILDID_SELF), &v), S_OK);
-        EXPECT_EQ(I4(v), ROLE_SYSTEM_MENUPOPUP);
-        long nChildren = 0;
-        EXPECT_EQ(pAcc->get_accChildCount(&nChildren), S_OK);
-        EXPECT_EQ(nChildren, 6);
-        const LONG kOn = STATE_SYSTEM_FOCUSABLE;
-        const struct {
-            LONG role;
-            const char* pszName;
-            const char* pszShortcut;
-            LONG state;
-        } cases[] = {
-            {ROLE_SYSTEM_MENUITEM, "Open", "O",
-             kOn | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED},
-            {ROLE_SYSTEM_MENUITEM, "Checked", "C", kOn | STATE_SYSTEM_CHECKED},
-            {ROLE_SYSTEM_SEPARATOR, "-", "-", 0},
-            {ROLE_SYSTEM_MENUITEM, "Disabled", "D", STATE_SYSTEM_UNAVAILABLE},
-            {ROLE_SYSTEM_MENUITEM, "More", "M", kOn | STATE_SYSTEM_HASPOPUP},
-            {ROLE_SYSTEM_MENUITEM, "Exit", "x", kOn},
-        };
-        for (LONG id = 1; id <= 6; ++id) {
-            SCOPED_TRACE(id);
-            const auto& c = cases[id - 1];
-            EXPECT_EQ(pAcc->get_accRole(Child(id), &v), S_OK);
-            EXPECT_EQ(I4(v), c.role);
-            EXPECT_EQ(pAcc->get_accState(Child(id), &v), S_OK);
-            EXPECT_EQ(I4(v), c.state);
-            EXPECT_EQ(Text(pAcc, &IAccessible::get_accName, id), c.pszName);
-            EXPECT_EQ(Text(pAcc, &IAccessible::get_accKeyboardShortcut, id), c.pszShortcut);
-            RECT rc = ItemRect(hStrip, static_cast<int>(id - 1));
-            MapWindowPoints(hStrip, nullptr, reinterpret_cast<POINT*>(&rc), 2);
-            long x = 0, y = 0, cx = 0, cy = 0;
-            EXPECT_EQ(pAcc->accLocation(&x, &y, &cx, &cy, Child(id)), S_OK);
-            EXPECT_EQ(std::vector<long>({x, y, x + cx, y + cy}),
-                      std::vector<long>({rc.left, rc.top, rc.right, rc.bottom}));
-        }
-        EXPECT_EQ(pAcc->get_accState(Child(7), &v), E_INVALIDARG);
-        EXPECT_EQ(pAcc->accDoDefaultAction(Child(4)), DISP_E_MEMBERNOTFOUND);
-        EXPECT_EQ(pAcc->accDoDefaultAction(Child(6)), S_OK);
-    });
-    EXPECT_TRUE(owner.Track(menu, 200, 150));
-    // The command is posted: it arrives once this thread handles its messages.
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    hHostWnd = hPrevHost;
-    EXPECT_EQ(host.Take(), std::vector<std::string>{"command 68 0"}) << "Exit's default action";
+    {
+        CHostScope scope(host.Hwnd());
+        CBmpMenu menu(30, 0, nullptr, 0);
+        AttachTestMenu(menu);
+        owner.AddStep([&] {
+            const HWND hPopup = owner.OpenMenus().at(0), hStrip = Strip(hPopup);
+            SendMessageA(hStrip, WM_MOUSEMOVE, 0, ItemParam(hStrip, 0));
+            ASSERT_EQ(AccessibleObjectFromWindow(hPopup, OBJID_CLIENT, IID_IAccessible,
+                                                 reinterpret_cast<void**>(&pAcc)),
+                      S_OK);
+            VARIANT v;
+            long nChildren = 0;
+            EXPECT_EQ(pAcc->get_accRole(Child(CHILDID_SELF), &v), S_OK);
+            EXPECT_EQ(I4(v), ROLE_SYSTEM_MENUPOPUP);
+            EXPECT_TRUE(pAcc->get_accChildCount(&nChildren) == S_OK && nChildren == 6);
+            const LONG kOn = STATE_SYSTEM_FOCUSABLE;
+            const struct {
+                LONG role;
+                const char* pszName;
+                const char* pszShortcut;
+                LONG state;
+            } cases[] = {
+                {ROLE_SYSTEM_MENUITEM, "Open", "O",
+                 kOn | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED},
+                {ROLE_SYSTEM_MENUITEM, "Checked", "C", kOn | STATE_SYSTEM_CHECKED},
+                {ROLE_SYSTEM_SEPARATOR, "-", "-", 0},
+                {ROLE_SYSTEM_MENUITEM, "Disabled", "D", STATE_SYSTEM_UNAVAILABLE},
+                {ROLE_SYSTEM_MENUITEM, "More", "M", kOn | STATE_SYSTEM_HASPOPUP},
+                {ROLE_SYSTEM_MENUITEM, "Exit", "x", kOn},
+            };
+            for (LONG id = 1; id <= 6; ++id) {
+                SCOPED_TRACE(id);
+                const auto& c = cases[id - 1];
+                VARIANT role, state;
+                EXPECT_EQ(
+                    pAcc->get_accRole(Child(id), &role) | pAcc->get_accState(Child(id), &state),
+                    S_OK);
+                EXPECT_EQ(std::make_pair(I4(role), I4(state)), std::make_pair(c.role, c.state));
+                EXPECT_EQ(Text(pAcc, &IAccessible::get_accName, id), c.pszName);
+                EXPECT_EQ(Text(pAcc, &IAccessible::get_accKeyboardShortcut, id), c.pszShortcut);
+                RECT rc = ItemRect(hStrip, static_cast<int>(id - 1));
+                MapWindowPoints(hStrip, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+                long x = 0, y = 0, cx = 0, cy = 0;
+                pAcc->accLocation(&x, &y, &cx, &cy, Child(id));
+                EXPECT_EQ(std::vector<long>({x, y, x + cx, y + cy}),
+                          std::vector<long>({rc.left, rc.top, rc.right, rc.bottom}));
+            }
+            EXPECT_EQ(pAcc->get_accState(Child(7), &v), E_INVALIDARG);
+            EXPECT_EQ(pAcc->accDoDefaultAction(Child(4)), DISP_E_MEMBERNOTFOUND);
+            EXPECT_EQ(pAcc->accDoDefaultAction(Child(6)), S_OK);
+        });
+        EXPECT_TRUE(owner.Track(menu, 200, 150));
+        EXPECT_EQ(host.Take(), std::vector<std::string>{"command 68 0"}) << "Exit's default action";
+    }
     // A screen reader may hold the object after the popup went away: it answers, and
     // reaches nothing.
     ASSERT_NE(pAcc, nullptr);

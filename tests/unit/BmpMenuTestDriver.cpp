@@ -6,6 +6,7 @@
 
 #include "bmpmenu/BmpMenu.h"
 #include "bmpmenu/BmpMenuToolBar.h"
+#include "core/velTrayLibMgr.h"
 #include "framework/Wnd.h"
 
 namespace {
@@ -14,9 +15,13 @@ constexpr UINT WM_NEXTSTEP = WM_APP + 17;
 constexpr UINT_PTR kWatchdogTimer = 77;
 
 BOOL CALLBACK CloseMenusOfThread(HWND hWnd, LPARAM) {
-    CBmpMenu* pMenu = MenuOf(hWnd);
-    if (pMenu != nullptr) pMenu->CloseMenuChain();
+    if (MenuOf(hWnd) != nullptr) MenuOf(hWnd)->CloseMenuChain();
     return TRUE;
+}
+
+void DispatchAll() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
 }  // namespace
@@ -31,8 +36,7 @@ CMenuTestOwner::CMenuTestOwner(int x, int y) {
     CreateWindowExA(0, wc.lpszClassName, "menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, 200,
                     120, nullptr, nullptr, wc.hInstance, this);
     SetCursorPos(1010, 5);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    DispatchAll();
 }
 
 CMenuTestOwner::~CMenuTestOwner() {
@@ -57,8 +61,7 @@ BOOL CMenuTestOwner::Track(CBmpMenu& menu, int x, int y, const RECT* pExclude) {
 
 std::vector<std::string> CMenuTestOwner::Take() {
     // Posted commands are recorded once they have been handled.
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    DispatchAll();
     std::vector<std::string> lines;
     lines.swap(m_lines);
     return lines;
@@ -90,18 +93,16 @@ LRESULT CMenuTestOwner::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         {WM_COMMAND, "command"},      {WM_ENTERMENULOOP, "enterloop"},
         {WM_EXITMENULOOP, "exitloop"}};
     const auto recorded = kRecorded.find(message);
-    if (recorded != kRecorded.end()) {
-        // The two halves of a select's or a menu character's wParam; no window in enterloop.
-        const bool bSplit = message == WM_MENUSELECT || message == WM_MENUCHAR;
+    // The two halves of a select's or a menu character's wParam; no window in enterloop.
+    const bool bSplit = message == WM_MENUSELECT || message == WM_MENUCHAR;
+    if (recorded != kRecorded.end())
         m_lines.push_back(
             recorded->second + " " +
             (bSplit ? Text(LOWORD(wParam)) + "/" + Text(HIWORD(wParam)) : Text(wParam)) +
             (message == WM_ENTERMENULOOP ? "" : " " + Text(lParam)));
-    }
-    if (message == WM_ENTERMENULOOP) {
-        m_openMenus.push_back(reinterpret_cast<HWND>(lParam));
-        if (m_openMenus.size() == 1 && !m_steps.empty()) PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
-    }
+    if (message == WM_ENTERMENULOOP) m_openMenus.push_back(reinterpret_cast<HWND>(lParam));
+    if (message == WM_ENTERMENULOOP && m_openMenus.size() == 1 && !m_steps.empty())
+        PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
     if (message == WM_EXITMENULOOP && !m_openMenus.empty()) m_openMenus.pop_back();
     m_nEnterIdle += message == WM_ENTERIDLE ? 1 : 0;
     if (message == WM_NEXTSTEP && !m_steps.empty()) {
@@ -120,11 +121,16 @@ LRESULT CMenuTestOwner::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         EnumThreadWindows(GetCurrentThreadId(), CloseMenusOfThread, 0);
     }
     if (message == WM_MENUCHAR) return m_nMenuCharAnswer;
-    return recorded != kRecorded.end() || message == WM_ENTERIDLE || message == WM_NEXTSTEP ||
-                   message == WM_TIMER
-               ? 0
-               : DefWindowProcA(m_hWnd, message, wParam, lParam);
+    const bool bOwn = message == WM_ENTERIDLE || message == WM_NEXTSTEP || message == WM_TIMER;
+    return recorded != kRecorded.end() || bOwn ? 0
+                                               : DefWindowProcA(m_hWnd, message, wParam, lParam);
 }
+
+CHostScope::CHostScope(HWND hHost) : m_hPrevious(CvelTrayLibMgr::Instance().m_hHostWnd) {
+    CvelTrayLibMgr::Instance().m_hHostWnd = hHost;
+}
+
+CHostScope::~CHostScope() { CvelTrayLibMgr::Instance().m_hHostWnd = m_hPrevious; }
 
 HMENU MakeMenu(const std::vector<MenuItem>& items) {
     HMENU hMenu = CreatePopupMenu();

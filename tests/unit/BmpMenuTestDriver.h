@@ -65,6 +65,16 @@ class CMenuTestOwner {
     bool m_bWatchdogFired = false;              // the watchdog closed menus in the last Track
 };
 
+// Points the tray manager's command delivery at a host window for one scope.
+class CHostScope {
+  public:
+    explicit CHostScope(HWND hHost);
+    ~CHostScope();
+
+  private:
+    HWND m_hPrevious;  // the manager's host window before the scope
+};
+
 // Items of a menu: flags, the command (a submenu item's is the submenu's handle), the text with &.
 struct MenuItem {
     UINT nFlags;

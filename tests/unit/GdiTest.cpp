@@ -7,23 +7,10 @@
 #include "framework/GdiObject.h"
 #include "framework/IconHandle.h"
 
-namespace {
-
-bool IsLiveObject(HGDIOBJ h) { return GetObjectType(h) != 0; }
-
-bool IsLiveIcon(HICON hIcon) {
-    ICONINFO info = {};
-    const bool bLive = GetIconInfo(hIcon, &info) != FALSE;
-    DeleteObject(info.hbmMask);
-    DeleteObject(info.hbmColor);
-    return bLive;
-}
-
-}  // namespace
-
 TEST(Gdi, OwnersFreeWhatTheyOwnAndNothingElse) {
-    HGDIOBJ hDeleted = nullptr;
-    HPEN hKept = nullptr;
+    HGDIOBJ hDeleted = nullptr, hKept = nullptr;
+    HDC hMemory = nullptr;
+    const HDC hScreen = GetDC(nullptr);
     {
         CBrush brush;
         ASSERT_TRUE(brush.CreateSolidBrush(RGB(1, 2, 3)));
@@ -31,47 +18,20 @@ TEST(Gdi, OwnersFreeWhatTheyOwnAndNothingElse) {
         hDeleted = brush.GetSafeHandle();
         CPen pen;
         ASSERT_TRUE(pen.CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
-        hKept = static_cast<HPEN>(pen.Detach());
+        hKept = pen.Detach();
         EXPECT_FALSE(pen.DeleteObject());
         // Without a description or a resource there is nothing to own.
         CFont font;
-        EXPECT_FALSE(font.CreateFontIndirect(nullptr));
-        EXPECT_EQ(font.GetSafeHandle(), nullptr);
         CBitmap missing;
         BITMAP bm;
+        EXPECT_FALSE(font.CreateFontIndirect(nullptr) || font.GetSafeHandle() != nullptr);
         EXPECT_FALSE(missing.LoadBitmap(GetModuleHandleA(nullptr), 65000));
         EXPECT_EQ(missing.GetBitmap(&bm), 0);
-    }
-    EXPECT_FALSE(IsLiveObject(hDeleted));
-    EXPECT_TRUE(IsLiveObject(hKept));
-    DeleteObject(hKept);
-    // Icons: a moved owner owns nothing; Reset destroys the old icon, Detach hands it over.
-    BYTE andMask[32 * 4], xorMask[32 * 4] = {};
-    memset(andMask, 0xFF, sizeof andMask);
-    const HICON hMade = CreateIcon(GetModuleHandleA(nullptr), 32, 32, 1, 1, andMask, xorMask),
-                hSecond = CopyIcon(hMade);
-    {
-        CIconHandle owner(hMade);
-        CIconHandle moved(std::move(owner));
-        EXPECT_EQ(owner.Get(), nullptr);
-        EXPECT_TRUE(IsLiveIcon(hMade));
-        moved.Reset(hSecond);
-        EXPECT_FALSE(IsLiveIcon(hMade));
-        EXPECT_EQ(moved.Detach(), hSecond);
-    }
-    EXPECT_TRUE(IsLiveIcon(hSecond));
-    DestroyIcon(hSecond);
-}
-
-TEST(Gdi, SelectionIsRestoredAndOwnedDcsAreDeleted) {
-    CBitmap bitmap;
-    BITMAP bm = {};
-    ASSERT_TRUE(bitmap.CreateCompatibleBitmap(nullptr, 4, 3));
-    ASSERT_NE(bitmap.GetBitmap(&bm), 0);
-    EXPECT_EQ(bm.bmWidth * 10 + bm.bmHeight, 43);
-    HDC hMemory = nullptr;
-    {
-        CDC dc;
+        // A selection is undone by its owner; a stretched copy reads back the same pixels.
+        CBitmap bitmap, copy;
+        CDC dc, target, borrowed;
+        ASSERT_TRUE(bitmap.CreateCompatibleBitmap(nullptr, 4, 3) && bitmap.GetBitmap(&bm) != 0);
+        EXPECT_EQ(bm.bmWidth * 10 + bm.bmHeight, 43);
         ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
         hMemory = dc.GetSafeHdc();
         const HGDIOBJ hOriginal = GetCurrentObject(hMemory, OBJ_BITMAP);
@@ -80,9 +40,6 @@ TEST(Gdi, SelectionIsRestoredAndOwnedDcsAreDeleted) {
             EXPECT_EQ(select.GetOld(), hOriginal);
             dc.FillSolidRect(RECT{0, 0, 4, 3}, RGB(10, 20, 30));
             dc.SetPixel(1, 1, RGB(200, 100, 50));
-            // A stretched copy into a second memory DC reads back the same pixels.
-            CBitmap copy;
-            CDC target;
             ASSERT_TRUE(copy.CreateCompatibleBitmap(&dc, 4, 3) && target.CreateCompatibleDC(&dc));
             CSelectObject selectCopy(target, copy);
             ASSERT_TRUE(target.StretchBlt(0, 0, 4, 3, &dc, 0, 0, 2, 2, SRCCOPY));
@@ -90,17 +47,39 @@ TEST(Gdi, SelectionIsRestoredAndOwnedDcsAreDeleted) {
             EXPECT_EQ(target.GetPixel(0, 0), RGB(10, 20, 30));
         }
         EXPECT_EQ(GetCurrentObject(hMemory, OBJ_BITMAP), hOriginal);
-    }
-    EXPECT_FALSE(IsLiveObject(hMemory));
-    EXPECT_TRUE(IsLiveObject(bitmap.GetSafeHandle()));
-    // A borrowed DC survives its wrapper.
-    const HDC hScreen = GetDC(nullptr);
-    {
-        CDC borrowed;
+        // A borrowed DC survives its wrapper.
         ASSERT_TRUE(borrowed.Attach(hScreen));
         EXPECT_FALSE(borrowed.Attach(hScreen));
         EXPECT_GT(borrowed.GetDeviceCaps(BITSPIXEL), 0);
     }
-    EXPECT_TRUE(IsLiveObject(hScreen));
+    EXPECT_EQ(GetObjectType(hDeleted) | GetObjectType(hMemory), 0u);
+    EXPECT_NE(GetObjectType(hKept) * GetObjectType(hScreen), 0u);
+    DeleteObject(hKept);
     ReleaseDC(nullptr, hScreen);
+}
+
+TEST(Gdi, IconOwnersDestroyOnlyWhatTheyOwn) {
+    const auto isLive = [](HICON hIcon) {
+        ICONINFO info = {};
+        const bool bLive = GetIconInfo(hIcon, &info) != FALSE;
+        DeleteObject(info.hbmMask);
+        DeleteObject(info.hbmColor);
+        return bLive;
+    };
+    // A moved owner owns nothing; Reset destroys the old icon, Detach hands it over.
+    BYTE andMask[32 * 4], xorMask[32 * 4] = {};
+    memset(andMask, 0xFF, sizeof andMask);
+    const HICON hMade = CreateIcon(GetModuleHandleA(nullptr), 32, 32, 1, 1, andMask, xorMask),
+                hSecond = CopyIcon(hMade);
+    {
+        CIconHandle owner(hMade);
+        CIconHandle moved(std::move(owner));
+        EXPECT_EQ(owner.Get(), nullptr);
+        EXPECT_TRUE(isLive(hMade));
+        moved.Reset(hSecond);
+        EXPECT_FALSE(isLive(hMade));
+        EXPECT_EQ(moved.Detach(), hSecond);
+    }
+    EXPECT_TRUE(isLive(hSecond));
+    DestroyIcon(hSecond);
 }

@@ -1,6 +1,6 @@
 // The window framework: binding objects to windows, typed message handlers and the default
-// procedure, run-time classes, a subclassed tool bar with reflected notifications, nested modal
-// loops and the menu owner.
+// procedure, run-time classes, nested modal loops and the menu owner. The tool bar, its
+// reflected custom drawing and its mouse and key handlers are the bitmap menu's tests'.
 #include <gtest/gtest.h>
 #include <windows.h>
 // commctrl.h needs windows.h first.
@@ -15,7 +15,6 @@
 #include "bmpmenu/BmpMenu.h"
 #include "bmpmenu/BmpMenuToolBar.h"
 #include "framework/Menu.h"
-#include "framework/ToolBar.h"
 #include "framework/Wnd.h"
 
 namespace {
@@ -28,16 +27,14 @@ constexpr UINT WM_THROW = WM_APP + 4;
 // A window with typed handlers that records what reaches them and its default procedure.
 class CRecordingWnd : public CWnd {
   public:
-    std::string m_strHandled;         // what the last typed handler got, as text
-    std::vector<UINT> m_defaults;     // messages that reached DefWindowProc, in order
-    std::vector<UINT> m_notifyCodes;  // WM_NOTIFY codes that reached DefWindowProc
-    std::function<void()> m_onRun;    // what WM_RUN does
-    bool m_bPostNcDestroy = false;    // PostNcDestroy ran
-    bool m_bFailCreate = false;       // OnCreate refuses the creation
+    std::string m_strHandled;       // what the last typed handler got, as text
+    std::vector<UINT> m_defaults;   // messages that reached DefWindowProc, in order
+    std::function<void()> m_onRun;  // what WM_RUN does
+    bool m_bPostNcDestroy = false;  // PostNcDestroy ran
+    bool m_bFailCreate = false;     // OnCreate refuses the creation
 
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         m_defaults.push_back(message);
-        if (message == WM_NOTIFY) m_notifyCodes.push_back(reinterpret_cast<NMHDR*>(lParam)->code);
         return CWnd::DefWindowProc(message, wParam, lParam);
     }
 
@@ -78,23 +75,6 @@ ON_MESSAGE(WM_RUN, OnRun)
 ON_MESSAGE(WM_THROW, OnThrow)
 END_MESSAGE_MAP()
 
-// A tool bar that counts the custom-draw notifications reflected to it.
-class CCountingBar : public CToolBar {
-  public:
-    int m_nPrePaints = 0;  // CDDS_PREPAINT notifications received
-
-  protected:
-    void OnCustomDraw(NMHDR* pNotify, LRESULT* pResult) {
-        if (reinterpret_cast<NMCUSTOMDRAW*>(pNotify)->dwDrawStage == CDDS_PREPAINT) ++m_nPrePaints;
-        *pResult = CDRF_DODEFAULT;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(CCountingBar, CToolBar)
-ON_NOTIFY_REFLECT(NM_CUSTOMDRAW, OnCustomDraw)
-END_MESSAGE_MAP()
-
 const RECT kRect = {50, 50, 250, 150};
 
 // A timer that has its window run WM_RUN once.
@@ -110,8 +90,7 @@ TEST(Wnd, BindsItsWindowsAndHandsMessagesToTypedHandlers) {
     ASSERT_TRUE(wnd.CreateEx(0, nullptr, "first", WS_POPUP, kRect, nullptr, 0));
     const HWND hWnd = wnd.m_hWnd;
     EXPECT_EQ(wnd.m_strHandled, "create first");
-    EXPECT_EQ(CWnd::FromHandle(hWnd), &wnd);
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), &wnd);
+    EXPECT_TRUE(CWnd::FromHandle(hWnd) == &wnd && CWnd::FromHandlePermanent(hWnd) == &wnd);
     EXPECT_FALSE(wnd.CreateEx(0, nullptr, "second", WS_POPUP, kRect, nullptr, 0));
 
     SendMessageA(hWnd, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(-5, 7));
@@ -127,10 +106,8 @@ TEST(Wnd, BindsItsWindowsAndHandsMessagesToTypedHandlers) {
     // A failing handler is contained at the window procedure.
     EXPECT_EQ(SendMessageA(hWnd, WM_THROW, 0, 0), 0);
 
-    EXPECT_TRUE(wnd.DestroyWindow());
-    EXPECT_TRUE(wnd.m_bPostNcDestroy);
-    EXPECT_EQ(wnd.m_hWnd, nullptr);
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+    EXPECT_TRUE(wnd.DestroyWindow() && wnd.m_bPostNcDestroy);
+    EXPECT_TRUE(wnd.m_hWnd == nullptr && CWnd::FromHandlePermanent(hWnd) == nullptr);
 
     // A creation that fails leaves the object without window.
     CRecordingWnd failing;
@@ -143,10 +120,9 @@ TEST(Wnd, BindsItsWindowsAndHandsMessagesToTypedHandlers) {
         CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
     CWnd* pWrapper = CWnd::FromHandle(hForeign);
     ASSERT_NE(pWrapper, nullptr);
-    EXPECT_EQ(CWnd::FromHandle(hForeign), pWrapper);
-    EXPECT_EQ(pWrapper->m_hWnd, hForeign);
-    EXPECT_EQ(CWnd::FromHandlePermanent(hForeign), nullptr);
-    EXPECT_EQ(CWnd::FromHandle(nullptr), nullptr);
+    EXPECT_TRUE(CWnd::FromHandle(hForeign) == pWrapper && pWrapper->m_hWnd == hForeign);
+    EXPECT_TRUE(CWnd::FromHandlePermanent(hForeign) == nullptr &&
+                CWnd::FromHandle(nullptr) == nullptr);
     EXPECT_TRUE(pWrapper->IsKindOf(RUNTIME_CLASS(CWnd)));
     DestroyWindow(hForeign);
     CWnd::ForgetHandle(hForeign);
@@ -159,55 +135,9 @@ TEST(Wnd, BindsItsWindowsAndHandsMessagesToTypedHandlers) {
     EXPECT_FALSE(strip.IsKindOf(RUNTIME_CLASS(CBmpMenu)));
 }
 
-TEST(Wnd, SubclassesAToolBarAndReflectsItsNotifications) {
-    CRecordingWnd parent;
-    ASSERT_TRUE(parent.CreateEx(0, nullptr, "parent", WS_POPUP | WS_VISIBLE, kRect, nullptr, 0));
-    CCountingBar bar;
-    ASSERT_TRUE(bar.CreateEx(&parent, TBSTYLE_FLAT | TBSTYLE_LIST,
-                             WS_VISIBLE | CBRS_TOOLTIPS | CBRS_SIZE_DYNAMIC, RECT{0, 0, 0, 0},
-                             AFX_IDW_TOOLBAR));
-    EXPECT_EQ(CWnd::FromHandlePermanent(bar.m_hWnd), &bar);
-    // The bar styles stay with the object; the window gets the control's own.
-    EXPECT_EQ(bar.m_dwStyle, CBRS_TOOLTIPS | CBRS_SIZE_DYNAMIC | CBRS_HIDE_INPLACE);
-    const DWORD dwStyle = GetWindowLongA(bar.m_hWnd, GWL_STYLE);
-    EXPECT_EQ(dwStyle & CBRS_TOOLTIPS, 0u);
-    EXPECT_EQ(dwStyle & (WS_CHILD | CCS_NORESIZE | TBSTYLE_FLAT),
-              static_cast<DWORD>(WS_CHILD | CCS_NORESIZE | TBSTYLE_FLAT));
-    EXPECT_EQ(GetDlgCtrlID(bar.m_hWnd), static_cast<int>(AFX_IDW_TOOLBAR));
-
-    TBBUTTON buttons[2] = {};
-    buttons[0] = {0, 11, TBSTATE_ENABLED, 0, {}, 0, 0};
-    buttons[1] = {0, 12, TBSTATE_ENABLED, 0, {}, 0, 0};
-    ASSERT_TRUE(SendMessageA(bar.m_hWnd, TB_ADDBUTTONSA, 2, reinterpret_cast<LPARAM>(buttons)));
-    // The bar's default handling is the control's own.
-    EXPECT_EQ(bar.DefWindowProc(TB_BUTTONCOUNT, 0, 0), 2);
-    EXPECT_TRUE(bar.SetButtonText(1, "Beta"));
-    EXPECT_TRUE(bar.SetButtonText(0, "Alpha"));
-    EXPECT_FALSE(bar.SetButtonText(5, "None"));
-    char szText[16] = {};
-    SendMessageA(bar.m_hWnd, TB_GETBUTTONTEXTA, 12, reinterpret_cast<LPARAM>(szText));
-    EXPECT_STREQ(szText, "Beta");
-    EXPECT_EQ(bar.CommandToIndex(12), 1);
-    EXPECT_EQ(bar.CommandToIndex(13), -1);
-
-    // Custom drawing reaches the bar itself, never the parent's default procedure.
-    MoveWindow(bar.m_hWnd, 0, 0, 200, 40, TRUE);
-    parent.m_notifyCodes.clear();
-    RedrawWindow(parent.m_hWnd, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    EXPECT_GT(bar.m_nPrePaints, 0);
-    for (UINT nCode : parent.m_notifyCodes) EXPECT_NE(nCode, static_cast<UINT>(NM_CUSTOMDRAW));
-
-    const HWND hBar = bar.m_hWnd;
-    parent.DestroyWindow();
-    EXPECT_EQ(bar.m_hWnd, nullptr);
-    EXPECT_EQ(CWnd::FromHandlePermanent(hBar), nullptr);
-}
-
 TEST(Wnd, ModalLoopsNestAndUnwindFromTheInnermost) {
     CMenuTestOwner owner;
-    CRecordingWnd outer;
-    CRecordingWnd inner;
+    CRecordingWnd outer, inner;
     ASSERT_TRUE(outer.CreateEx(0, nullptr, "outer", WS_POPUP, kRect, owner.Wnd(), 0));
     ASSERT_TRUE(inner.CreateEx(0, nullptr, "inner", WS_POPUP, kRect, owner.Wnd(), 0));
     std::vector<std::string> order;
@@ -246,8 +176,7 @@ TEST(Wnd, ModalLoopsNestAndUnwindFromTheInnermost) {
 }
 
 TEST(Wnd, MenuOwnsItsHandle) {
-    HMENU hFirst = CreatePopupMenu();
-    HMENU hSecond = CreatePopupMenu();
+    HMENU hFirst = CreatePopupMenu(), hSecond = CreatePopupMenu();
     {
         CMenu menu;
         EXPECT_FALSE(menu.Attach(nullptr));
@@ -256,11 +185,9 @@ TEST(Wnd, MenuOwnsItsHandle) {
         EXPECT_EQ(menu.Detach(), hFirst);
         EXPECT_TRUE(menu.Attach(hSecond));
     }
-    EXPECT_TRUE(IsMenu(hFirst));
-    EXPECT_FALSE(IsMenu(hSecond));
+    EXPECT_TRUE(IsMenu(hFirst) && !IsMenu(hSecond));
     CMenu owner;
     owner.Attach(hFirst);
-    EXPECT_TRUE(owner.DestroyMenu());
-    EXPECT_FALSE(IsMenu(hFirst));
+    EXPECT_TRUE(owner.DestroyMenu() && !IsMenu(hFirst));
     EXPECT_FALSE(owner.DestroyMenu());
 }
