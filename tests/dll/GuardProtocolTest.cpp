@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr DWORD kStartFailed = 0x10090000;
 // A velStopTray that waited for a busy flag takes 3 s; one that did not, far less.
 constexpr DWORD kNoWaitMs = 1500;
 
@@ -77,31 +76,6 @@ TEST_F(Exports, ResultsAndTheBusyFlagOnEveryPath) {
     EXPECT_EQ(CallEveryIconExport("Reader A", "text"), kAllZero);
     EXPECT_TRUE(shell->Take().empty());
     EXPECT_TRUE(StopsWithoutWaiting());
-}
-
-TEST(ExportsAlone, StartFailsWithoutDesignPicturesAndMayBeRetried) {
-    // The DLL alone in a folder: no design component, so the SEM pictures are missing. The
-    // start fails, leaves the busy flag clear and a later start tries again; the library
-    // goes on working.
-    char szTemp[MAX_PATH];
-    GetTempPathA(MAX_PATH, szTemp);
-    const std::string folder =
-        std::string(szTemp) + "velTrayAlone" + std::to_string(GetCurrentProcessId()) + "\\";
-    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    const std::string dll = folder + "velTrayLib.dll";
-    ASSERT_TRUE(
-        CopyFileA((VelTrayApi::ProgramFolder() + "velTrayLib.dll").c_str(), dll.c_str(), FALSE));
-    VelTrayApi api;
-    ASSERT_TRUE(api.Load(dll));
-    EXPECT_EQ(api.velStartTray(nullptr, TRUE), kStartFailed);
-    EXPECT_EQ(api.velStartTray(nullptr, FALSE), kStartFailed);
-    EXPECT_EQ(api.velCardPresent("Reader", 1), 0u);
-    const DWORD nStart = GetTickCount();
-    EXPECT_EQ(api.velStopTray(), 0u);
-    EXPECT_LT(GetTickCount() - nStart, kNoWaitMs);
-    api.Unload();
-    DeleteFileA(dll.c_str());
-    RemoveDirectoryA(folder.c_str());
 }
 
 TEST_F(Exports, UnreadableTextsDoNothing) {

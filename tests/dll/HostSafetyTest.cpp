@@ -33,28 +33,17 @@ LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
-// What ThreadWindows looks for, and what it found.
-struct WindowSearch {
-    std::string strClass;       // the class name
-    bool bVisibleOnly;          // only windows that are shown
-    std::vector<HWND> windows;  // the windows found
-};
-
-BOOL CALLBACK CollectWindow(HWND hWnd, LPARAM lParam) {
-    auto* pSearch = reinterpret_cast<WindowSearch*>(lParam);
-    char szClass[32] = {};
-    GetClassNameA(hWnd, szClass, sizeof(szClass));
-    if (pSearch->strClass == szClass && (!pSearch->bVisibleOnly || IsWindowVisible(hWnd))) {
-        pSearch->windows.push_back(hWnd);
-    }
-    return TRUE;
-}
-
-// The top-level windows of a class on this thread.
+// The top-level windows of a class on this thread (only the shown ones when asked).
 std::vector<HWND> ThreadWindows(const char* pszClass, bool bVisibleOnly) {
-    WindowSearch search{pszClass, bVisibleOnly, {}};
-    EnumThreadWindows(GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.windows;
+    std::vector<HWND> windows;
+    for (HWND hWnd = FindWindowExA(nullptr, nullptr, pszClass, nullptr); hWnd != nullptr;
+         hWnd = FindWindowExA(nullptr, hWnd, pszClass, nullptr)) {
+        if (GetWindowThreadProcessId(hWnd, nullptr) == GetCurrentThreadId() &&
+            (!bVisibleOnly || IsWindowVisible(hWnd))) {
+            windows.push_back(hWnd);
+        }
+    }
+    return windows;
 }
 
 // The visible popup menus of this thread.
@@ -223,6 +212,7 @@ TEST_F(HostSafety, ExportsFromAnotherThreadDuringAMenu) {
 // notification area and every window of the library is gone before it returns; the library
 // can then be unloaded while this thread goes on.
 TEST_F(HostSafety, StopFromAnotherThreadDuringAMenuLeavesNothingBehind) {
+    ASSERT_FALSE(ThreadWindows("SC_WND", false).empty());
     std::atomic<bool> bStopped{false};
     std::thread stopper;
     size_t nDeletes = 0;
