@@ -85,33 +85,6 @@ TEST(OptionStore, ReadsFileValues) {
     EXPECT_EQ(Read(shipped), "enu" + ok);
 }
 
-TEST(OptionStore, ReadProfileStringRefusesBadArgumentsAndGrows) {
-    TempFolder folder;
-    const std::string file = folder("p.ini"), fill511(511, 'a'), fill512(512, 'b'),
-                      longPath = "C:\\" + std::string(MAX_PATH, 'p');
-    folder.Write("p.ini", "[s]\r\nk511=" + fill511 + "\r\nk512=" + fill512 + "\r\nempty=\r\n");
-    const auto read = [](const char* pszFile, const char* pszSection, const char* pszKey,
-                         const char* pszDefault) {
-        CStrBuf out("stale");
-        const StatusWord nStatus =
-            COptionStore::ReadProfileString(pszFile, pszSection, pszKey, out, pszDefault);
-        return std::to_string(nStatus) + " " + out.CStr();
-    };
-    const std::string bad = std::to_string(ST_E_INVALIDARG) + " dflt";
-    for (const auto& args : std::vector<std::vector<const char*>>{{nullptr, "s", "k511"},
-                                                                  {"", "s", "k511"},
-                                                                  {longPath.c_str(), "s", "k511"},
-                                                                  {file.c_str(), nullptr, "k511"},
-                                                                  {file.c_str(), "", "k511"},
-                                                                  {file.c_str(), "s", ""},
-                                                                  {file.c_str(), "s", nullptr}})
-        EXPECT_EQ(read(args[0], args[1], args[2], "dflt"), bad);
-    EXPECT_EQ(read(file.c_str(), "s", "missing", "dflt"), "0 dflt");
-    EXPECT_EQ(read(file.c_str(), "s", "empty", nullptr), "0 ");
-    EXPECT_EQ(read(file.c_str(), "s", "k511", nullptr), std::to_string(ST_OK) + " " + fill511);
-    EXPECT_EQ(read(file.c_str(), "S", "K512", nullptr), std::to_string(ST_OK) + " " + fill512);
-}
-
 TEST(OptionServer, TheSwitchChoosesTheSource) {
     OptionServer server;
     server.Answer("[0x00000002]\r\nType=BSTR\r\nValue=srv\r\n");

@@ -9,7 +9,6 @@
 
 #include "TestSupport.h"
 #include "text/TextTable.h"
-#include "text/WideText.h"
 
 namespace {
 
@@ -162,14 +161,4 @@ TEST(TextTable, LoadReleasesTheLibrariesOfTheLastLoad) {
     EXPECT_EQ(table.Load(empty.hHost), ST_E_NOTFOUND);
     EXPECT_EQ(table.Load(reinterpret_cast<HMODULE>(0x10)), ST_E_NOTFOUND);
     EXPECT_EQ(Text(table, 2), "<none>");
-}
-
-TEST(WideText, RefusesEmptyTextsAndKeepsThePreviousOne) {
-    CWideText text;
-    ASSERT_EQ(text.AssignAnsi("abc"), ST_OK);
-    EXPECT_EQ(std::vector<StatusWord>({text.AssignAnsi(nullptr), text.AssignAnsi(""),
-                                       text.AssignWide(nullptr), text.AssignWide(L"")}),
-              std::vector<StatusWord>(4, ST_E_INVALIDARG));
-    EXPECT_STREQ(text.CStr(), L"abc");
-    EXPECT_EQ(text.Length(), 3u);
 }
