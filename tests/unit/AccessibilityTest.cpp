@@ -1,18 +1,18 @@
 // What assistive technology reads of the bitmap menus and the information window: the
-// events a screen reader hears in this process, the objects it asks through Active
-// Accessibility, and the frame of a menu read back from the screen.
+// events a screen reader hears in this process and the objects it asks through Active
+// Accessibility.
 #include <gtest/gtest.h>
 #include <windows.h>
 // oleacc.h needs windows.h first.
 #include <oleacc.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "BmpMenuTestDriver.h"
 #include "ScreenReaderLog.h"
 #include "TestSupport.h"
-#include "bmpmenu/BmpMenu.h"
 #include "core/velTrayLibApp.h"
 #include "infownd/InfoDlg.h"
 #include "tray/SEMIcon.h"
@@ -27,13 +27,11 @@ class Accessibility : public ::testing::Test {
 };
 
 VARIANT Child(LONG id) {
-    VARIANT v;
+    VARIANT v = {};
     v.vt = VT_I4;
     v.lVal = id;
     return v;
 }
-
-LONG I4(const VARIANT& v) { return v.vt == VT_I4 ? v.lVal : -1; }
 
 // A text property of a child; "-" when there is none.
 std::string Text(IAccessible* pAcc,
@@ -68,18 +66,18 @@ TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
         PressKey(hTop, VK_ESCAPE);
     });
     EXPECT_TRUE(owner.Track(menu, 200, 150));
-    const LONG kPopup = ROLE_SYSTEM_MENUPOPUP, kItem = ROLE_SYSTEM_MENUITEM;
+    const LONG kPopup = ROLE_SYSTEM_MENUPOPUP, kItem = ROLE_SYSTEM_MENUITEM, kSelf = CHILDID_SELF;
     const std::vector<HeardEvent> expected = {
-        {EVENT_SYSTEM_MENUPOPUPSTART, hTop, OBJID_CLIENT, CHILDID_SELF, kPopup, ""},
+        {EVENT_SYSTEM_MENUPOPUPSTART, hTop, OBJID_CLIENT, kSelf, kPopup, ""},
         {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 1, kItem, "Open"},
         {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 2, kItem, "Checked"},
         {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 6, kItem, "Exit"},
         {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 1, kItem, "Open"},
         {EVENT_OBJECT_FOCUS, hTop, OBJID_CLIENT, 5, kItem, "More"},
-        {EVENT_SYSTEM_MENUPOPUPSTART, hSub, OBJID_CLIENT, CHILDID_SELF, kPopup, ""},
+        {EVENT_SYSTEM_MENUPOPUPSTART, hSub, OBJID_CLIENT, kSelf, kPopup, ""},
         {EVENT_OBJECT_FOCUS, hSub, OBJID_CLIENT, 1, kItem, "Sub one"},
-        {EVENT_SYSTEM_MENUPOPUPEND, hSub, OBJID_CLIENT, CHILDID_SELF, 0, ""},
-        {EVENT_SYSTEM_MENUPOPUPEND, hTop, OBJID_CLIENT, CHILDID_SELF, 0, ""},
+        {EVENT_SYSTEM_MENUPOPUPEND, hSub, OBJID_CLIENT, kSelf, 0, ""},
+        {EVENT_SYSTEM_MENUPOPUPEND, hTop, OBJID_CLIENT, kSelf, 0, ""},
     };
     EXPECT_EQ(ScreenReaderLog::Lines(log.Take()), ScreenReaderLog::Lines(expected));
 }
@@ -97,36 +95,33 @@ TEST_F(Accessibility, AnOpenMenuReadsAsAPopupOfItemsAndChoosesAsAClick) {
             ASSERT_EQ(AccessibleObjectFromWindow(hPopup, OBJID_CLIENT, IID_IAccessible,
                                                  reinterpret_cast<void**>(&pAcc)),
                       S_OK);
-            VARIANT v;
             long nChildren = 0;
-            EXPECT_EQ(pAcc->get_accRole(Child(CHILDID_SELF), &v), S_OK);
-            EXPECT_EQ(I4(v), ROLE_SYSTEM_MENUPOPUP);
             EXPECT_TRUE(pAcc->get_accChildCount(&nChildren) == S_OK && nChildren == 6);
-            const LONG kOn = STATE_SYSTEM_FOCUSABLE;
+            const LONG kOn = STATE_SYSTEM_FOCUSABLE, kItem = ROLE_SYSTEM_MENUITEM;
+            // Role, state, name and shortcut of each child, then its place on the screen.
             const struct {
-                LONG role;
-                const char* pszName;
-                const char* pszShortcut;
-                LONG state;
+                LONG role, state;
+                const char *pszName, *pszShortcut;
             } cases[] = {
-                {ROLE_SYSTEM_MENUITEM, "Open", "O",
-                 kOn | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED},
-                {ROLE_SYSTEM_MENUITEM, "Checked", "C", kOn | STATE_SYSTEM_CHECKED},
-                {ROLE_SYSTEM_SEPARATOR, "-", "-", 0},
-                {ROLE_SYSTEM_MENUITEM, "Disabled", "D", STATE_SYSTEM_UNAVAILABLE},
-                {ROLE_SYSTEM_MENUITEM, "More", "M", kOn | STATE_SYSTEM_HASPOPUP},
-                {ROLE_SYSTEM_MENUITEM, "Exit", "x", kOn},
+                {kItem, kOn | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED, "Open", "O"},
+                {kItem, kOn | STATE_SYSTEM_CHECKED, "Checked", "C"},
+                {ROLE_SYSTEM_SEPARATOR, 0, "-", "-"},
+                {kItem, STATE_SYSTEM_UNAVAILABLE, "Disabled", "D"},
+                {kItem, kOn | STATE_SYSTEM_HASPOPUP, "More", "M"},
+                {kItem, kOn, "Exit", "x"},
             };
             for (LONG id = 1; id <= 6; ++id) {
-                SCOPED_TRACE(id);
                 const auto& c = cases[id - 1];
-                VARIANT role, state;
+                VARIANT role = {}, state = {};
                 EXPECT_EQ(
                     pAcc->get_accRole(Child(id), &role) | pAcc->get_accState(Child(id), &state),
                     S_OK);
-                EXPECT_EQ(std::make_pair(I4(role), I4(state)), std::make_pair(c.role, c.state));
-                EXPECT_EQ(Text(pAcc, &IAccessible::get_accName, id), c.pszName);
-                EXPECT_EQ(Text(pAcc, &IAccessible::get_accKeyboardShortcut, id), c.pszShortcut);
+                EXPECT_EQ(std::make_tuple(role.lVal, state.lVal,
+                                          Text(pAcc, &IAccessible::get_accName, id),
+                                          Text(pAcc, &IAccessible::get_accKeyboardShortcut, id)),
+                          std::make_tuple(c.role, c.state, std::string(c.pszName),
+                                          std::string(c.pszShortcut)))
+                    << id;
                 RECT rc = ItemRect(hStrip, static_cast<int>(id - 1));
                 MapWindowPoints(hStrip, nullptr, reinterpret_cast<POINT*>(&rc), 2);
                 long x = 0, y = 0, cx = 0, cy = 0;
@@ -134,6 +129,7 @@ TEST_F(Accessibility, AnOpenMenuReadsAsAPopupOfItemsAndChoosesAsAClick) {
                 EXPECT_EQ(std::vector<long>({x, y, x + cx, y + cy}),
                           std::vector<long>({rc.left, rc.top, rc.right, rc.bottom}));
             }
+            VARIANT v = {};
             EXPECT_EQ(pAcc->get_accState(Child(7), &v), E_INVALIDARG);
             EXPECT_EQ(pAcc->accDoDefaultAction(Child(4)), DISP_E_MEMBERNOTFOUND);
             EXPECT_EQ(pAcc->accDoDefaultAction(Child(6)), S_OK);
@@ -171,15 +167,14 @@ TEST_F(Accessibility, InformationWindowAndAlertAreAnnounced) {
             {"Bitte warten", false, {EVENT_OBJECT_NAMECHANGE}},
         };
         for (const auto& c : cases) {
-            SCOPED_TRACE(c.pszText);
             c.bAlert ? sem.Alert(nullptr, c.pszText) : sem.ShowText(c.pszText);
             // The window is named after its text; the alert is an object of its own.
-            const HWND hInfo = sem.GetInfoDlg()->GetSafeHwnd();
             std::vector<HeardEvent> expected;
             for (DWORD event : c.events) {
                 const bool bAlert = event == EVENT_SYSTEM_ALERT;
-                expected.push_back({event, hInfo, bAlert ? CInfoDlg::kAlertObjectId : OBJID_WINDOW,
-                                    CHILDID_SELF, bAlert ? ROLE_SYSTEM_ALERT : 0, c.pszText});
+                expected.push_back({event, sem.GetInfoDlg()->GetSafeHwnd(),
+                                    bAlert ? CInfoDlg::kAlertObjectId : OBJID_WINDOW, CHILDID_SELF,
+                                    bAlert ? ROLE_SYSTEM_ALERT : 0, c.pszText});
             }
             EXPECT_EQ(ScreenReaderLog::Lines(log.Take()), ScreenReaderLog::Lines(expected));
         }

@@ -3,7 +3,10 @@
 // inside the menus' modal loops, and a watchdog closes menus that a faulty build leaves open.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
 
 #include <deque>
 #include <functional>
@@ -11,49 +14,170 @@
 #include <string>
 #include <vector>
 
-class CBmpMenu;
-class CWnd;
+#include "bmpmenu/BmpMenu.h"
+#include "bmpmenu/BmpMenuToolBar.h"
+#include "core/velTrayLibMgr.h"
+#include "framework/Wnd.h"
+
+// The menu object of an open popup, and the window of its item strip.
+inline CBmpMenu* MenuOf(HWND hPopup) {
+    CWnd* pWnd = CWnd::FromHandlePermanent(hPopup);
+    return pWnd && pWnd->IsKindOf(RUNTIME_CLASS(CBmpMenu)) ? static_cast<CBmpMenu*>(pWnd) : nullptr;
+}
+inline HWND Strip(HWND hPopup) {
+    CBmpMenu* pMenu = MenuOf(hPopup);
+    return pMenu != nullptr && pMenu->m_pToolBar != nullptr ? pMenu->m_pToolBar->m_hWnd : nullptr;
+}
+// An item's rectangle in the strip's client coordinates, and its centre as a mouse message's
+// lParam.
+inline RECT ItemRect(HWND hStrip, int nIndex) {
+    RECT rc = {};
+    SendMessageA(hStrip, TB_GETITEMRECT, nIndex, reinterpret_cast<LPARAM>(&rc));
+    return rc;
+}
+inline LPARAM ItemParam(HWND hStrip, int nIndex) {
+    const RECT rc = ItemRect(hStrip, nIndex);
+    return MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+}
+// The strip's hot item; a press of the left button on an item; a key press sent to a popup.
+inline int HotItem(HWND hStrip) { return int(SendMessageA(hStrip, TB_GETHOTITEM, 0, 0)); }
+inline void Press(HWND hStrip, int nIndex) {
+    SendMessageA(hStrip, WM_LBUTTONDOWN, MK_LBUTTON, ItemParam(hStrip, nIndex));
+}
+inline void PressKey(HWND hPopup, UINT nKey) { SendMessageA(hPopup, WM_KEYDOWN, nKey, 1); }
+// Handles everything queued for the thread.
+inline void DispatchAll() {
+    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
+}
 
 // A visible top-level window that owns the menus of a test, or receives their commands.
 class CMenuTestOwner {
   public:
     // Creates the window at (x, y) and moves the real cursor out of the menus' way.
-    explicit CMenuTestOwner(int x = 560, int y = 420);
-    ~CMenuTestOwner();
+    explicit CMenuTestOwner(int x = 560, int y = 420) {
+        WNDCLASSA wc = {0,
+                        &WndProc,
+                        0,
+                        0,
+                        GetModuleHandleA(nullptr),
+                        nullptr,
+                        nullptr,
+                        reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1),
+                        nullptr,
+                        "BmpMenuTestOwner"};
+        RegisterClassA(&wc);
+        CreateWindowExA(0, wc.lpszClassName, "menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
+                        200, 120, nullptr, nullptr, wc.hInstance, this);
+        SetCursorPos(1010, 5);
+        DispatchAll();
+    }
+    ~CMenuTestOwner() {
+        DestroyWindow(m_hWnd);
+        CWnd::ForgetHandle(m_hWnd);
+    }
     CMenuTestOwner(const CMenuTestOwner&) = delete;
     CMenuTestOwner& operator=(const CMenuTestOwner&) = delete;
 
     // The window and the framework's object of it.
     HWND Hwnd() const { return m_hWnd; }
-    CWnd* Wnd() const;
+    CWnd* Wnd() const { return CWnd::FromHandle(m_hWnd); }
     // Names a menu handle in the recorded lines.
-    void Name(HMENU hMenu, const char* pszName) {
-        m_names[reinterpret_cast<UINT_PTR>(hMenu)] = pszName;
-    }
+    void Name(HMENU hMenu, const char* pszName) { m_names[UINT_PTR(hMenu)] = pszName; }
     // Adds a step. The first runs when the top-level menu has entered its loop, each further one
     // after what the previous step posted has been handled.
     void AddStep(std::function<void()> step) { m_steps.push_back(std::move(step)); }
     // Tracks the menu at the point (or beside the rectangle) with this window as owner and runs
     // the steps; fails the test when the watchdog must close the menus (10 seconds).
-    BOOL Track(CBmpMenu& menu, int x, int y, const RECT* pExclude = nullptr);
-    // The notifications and commands received since the last call, one line each:
-    // "initmenu M 0", "initpopup M 0", "enterloop M", "exitloop 0 0", "select ID/FLAGS M",
-    // "menuchar KEY/FLAGS M", "command ID 0" (numbers in hex, named menus by name).
-    std::vector<std::string> Take();
+    BOOL Track(CBmpMenu& menu, int x, int y, const RECT* pExclude = nullptr) {
+        m_bWatchdogFired = false;
+        SetTimer(m_hWnd, kWatchdogTimer, 10000, nullptr);
+        const BOOL bResult = menu.Track(0, x, y, Wnd(), pExclude);
+        KillTimer(m_hWnd, kWatchdogTimer);
+        EXPECT_FALSE(m_bWatchdogFired) << "the menus stayed open";
+        m_steps.clear();
+        for (MSG msg; PeekMessageA(&msg, m_hWnd, WM_NEXTSTEP, WM_NEXTSTEP, PM_REMOVE);) {
+        }
+        return bResult;
+    }
+    // The notifications and commands received since the last call, once posted ones are handled,
+    // one line each: "initmenu M 0", "initpopup M 0", "enterloop M", "exitloop 0 0",
+    // "select ID/FLAGS M", "menuchar KEY/FLAGS M", "command ID 0" (hex, named menus by name).
+    std::vector<std::string> Take() {
+        DispatchAll();
+        return std::move(m_lines);
+    }
     // The popups that entered their loops and have not left them, outermost first.
     const std::vector<HWND>& OpenMenus() const { return m_openMenus; }
     // The answer given to WM_MENUCHAR (0 at first).
     void SetMenuCharAnswer(LRESULT nAnswer) { m_nMenuCharAnswer = nAnswer; }
-    // Number of WM_ENTERIDLE received.
-    int EnterIdleCount() const { return m_nEnterIdle; }
 
   private:
+    static constexpr UINT WM_NEXTSTEP = WM_APP + 17;  // runs the next step
+    static constexpr UINT_PTR kWatchdogTimer = 77;    // closes menus left open
+
     // Finds the object of the window and hands it the message.
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE) {
+            auto* pCreating = static_cast<CMenuTestOwner*>(
+                reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+            pCreating->m_hWnd = hWnd;
+            SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreating));
+        }
+        auto* pOwner = reinterpret_cast<CMenuTestOwner*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+        return pOwner ? pOwner->OnMessage(message, wParam, lParam)
+                      : DefWindowProcA(hWnd, message, wParam, lParam);
+    }
+    // Closes the bitmap menus of the thread.
+    static BOOL CALLBACK CloseMenus(HWND hWnd, LPARAM) {
+        if (MenuOf(hWnd) != nullptr) MenuOf(hWnd)->CloseMenuChain();
+        return TRUE;
+    }
     // Records, answers and runs the steps.
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+        static const std::map<UINT, std::string> kRecorded = {
+            {WM_INITMENU, "initmenu"},    {WM_INITMENUPOPUP, "initpopup"},
+            {WM_MENUSELECT, "select"},    {WM_MENUCHAR, "menuchar"},
+            {WM_COMMAND, "command"},      {WM_ENTERMENULOOP, "enterloop"},
+            {WM_EXITMENULOOP, "exitloop"}};
+        const auto recorded = kRecorded.find(message);
+        // The two halves of a select's or a menu character's wParam; no window in enterloop.
+        const bool bSplit = message == WM_MENUSELECT || message == WM_MENUCHAR;
+        if (recorded != kRecorded.end())
+            m_lines.push_back(
+                recorded->second + " " +
+                (bSplit ? Text(LOWORD(wParam)) + "/" + Text(HIWORD(wParam)) : Text(wParam)) +
+                (message == WM_ENTERMENULOOP ? "" : " " + Text(lParam)));
+        if (message == WM_ENTERMENULOOP) m_openMenus.push_back(reinterpret_cast<HWND>(lParam));
+        if (message == WM_ENTERMENULOOP && m_openMenus.size() == 1 && !m_steps.empty())
+            PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
+        if (message == WM_EXITMENULOOP && !m_openMenus.empty()) m_openMenus.pop_back();
+        if (message == WM_NEXTSTEP && !m_steps.empty()) {
+            std::function<void()> step = std::move(m_steps.front());
+            m_steps.pop_front();
+            try {
+                step();
+            } catch (...) {
+                // Nothing may leave a window procedure; the watchdog ends the menus.
+                ADD_FAILURE() << "a step failed with an exception";
+            }
+            PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
+        }
+        if (message == WM_TIMER && wParam == kWatchdogTimer) {
+            m_bWatchdogFired = true;
+            EnumThreadWindows(GetCurrentThreadId(), CloseMenus, 0);
+        }
+        if (message == WM_MENUCHAR) return m_nMenuCharAnswer;
+        const bool bOwn = message == WM_ENTERIDLE || message == WM_NEXTSTEP || message == WM_TIMER;
+        return recorded != kRecorded.end() || bOwn
+                   ? 0
+                   : DefWindowProcA(m_hWnd, message, wParam, lParam);
+    }
     // A parameter as a menu's name or a hex number.
-    std::string Text(UINT_PTR nValue) const;
+    std::string Text(UINT_PTR nValue) const {
+        char sz[16];
+        wsprintfA(sz, "%lx", static_cast<unsigned long>(nValue));
+        return m_names.count(nValue) ? m_names.at(nValue) : sz;
+    }
 
     HWND m_hWnd = nullptr;                      // the window
     std::deque<std::function<void()>> m_steps;  // steps still to run
@@ -61,18 +185,14 @@ class CMenuTestOwner {
     std::map<UINT_PTR, std::string> m_names;    // names of menu handles
     std::vector<HWND> m_openMenus;              // popups between their loop's entry and exit
     LRESULT m_nMenuCharAnswer = 0;              // the answer to WM_MENUCHAR
-    int m_nEnterIdle = 0;                       // WM_ENTERIDLE received
     bool m_bWatchdogFired = false;              // the watchdog closed menus in the last Track
 };
 
 // Points the tray manager's command delivery at a host window for one scope.
-class CHostScope {
-  public:
-    explicit CHostScope(HWND hHost);
-    ~CHostScope();
-
-  private:
-    HWND m_hPrevious;  // the manager's host window before the scope
+struct CHostScope {
+    explicit CHostScope(HWND hHost) { std::swap(CvelTrayLibMgr::Instance().m_hHostWnd, hHost); }
+    ~CHostScope() { CvelTrayLibMgr::Instance().m_hHostWnd = m_hPrevious; }
+    HWND m_hPrevious = CvelTrayLibMgr::Instance().m_hHostWnd;  // the host window before
 };
 
 // Items of a menu: flags, the command (a submenu item's is the submenu's handle), the text with &.
@@ -81,22 +201,26 @@ struct MenuItem {
     UINT_PTR nId;
     const char* pszText;
 };
-HMENU MakeMenu(const std::vector<MenuItem>& items);
+inline HMENU MakeMenu(const std::vector<MenuItem>& items) {
+    HMENU hMenu = CreatePopupMenu();
+    for (const MenuItem& item : items) AppendMenuA(hMenu, item.nFlags, item.nId, item.pszText);
+    return hMenu;
+}
 // The menu most tests use, attached to the menu: 0 &Open (101), 1 &Checked (102, checked), 2 a
 // separator, 3 &Disabled (103, greyed), 4 &More with the submenu Sub &one (201), Sub &two (202)
 // and &other (203), 5 E&xit (104). Named "menu" and "sub" for the owner when one is given.
-HMENU AttachTestMenu(CBmpMenu& menu, HMENU* phSub = nullptr, CMenuTestOwner* pOwner = nullptr);
-
-// The menu object of an open popup, and the window of its item strip.
-CBmpMenu* MenuOf(HWND hPopup);
-HWND Strip(HWND hPopup);
-// An item's rectangle in the strip's client coordinates, and its centre as a mouse message's
-// lParam.
-RECT ItemRect(HWND hStrip, int nIndex);
-LPARAM ItemParam(HWND hStrip, int nIndex);
-// The strip's hot item.
-int HotItem(HWND hStrip);
-// A press of the left button on an item.
-void Press(HWND hStrip, int nIndex);
-// Sends a key press (WM_KEYDOWN) to a popup.
-void PressKey(HWND hPopup, UINT nKey);
+inline HMENU AttachTestMenu(CBmpMenu& menu, HMENU* phSub = nullptr,
+                            CMenuTestOwner* pOwner = nullptr) {
+    HMENU hSub = MakeMenu(
+        {{MF_STRING, 201, "Sub &one"}, {MF_STRING, 202, "Sub &two"}, {MF_STRING, 203, "&other"}});
+    HMENU hMenu = MakeMenu({{MF_STRING, 101, "&Open"},
+                            {MF_STRING | MF_CHECKED, 102, "&Checked"},
+                            {MF_SEPARATOR, 0xFFFFFFFF, nullptr},
+                            {MF_STRING | MF_GRAYED, 103, "&Disabled"},
+                            {MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&More"},
+                            {MF_STRING, 104, "E&xit"}});
+    if (phSub != nullptr) *phSub = hSub;
+    if (pOwner != nullptr) pOwner->Name(hMenu, "menu"), pOwner->Name(hSub, "sub");
+    menu.Attach(hMenu);
+    return hMenu;
+}
