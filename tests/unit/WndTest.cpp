@@ -78,3 +78,15 @@ TEST(Wnd, HandsMessagesToTypedHandlersAndBindsOnlyItsOwnWindows) {
     DestroyWindow(hForeign);
     CWnd::ForgetHandle(hForeign);
 }
+
+// A quit request during a modal loop (a menu's) ends the loop and stays queued for the host's
+// own loop.
+TEST(Wnd, QuitDuringAModalLoopStaysForTheThreadsLoop) {
+    CWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, nullptr, "loop", WS_POPUP, RECT{0, 0, 10, 10}, nullptr, 0));
+    PostQuitMessage(4);
+    EXPECT_EQ(wnd.RunModalLoop(), -1);
+    MSG msg = {};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 4u);
+}
