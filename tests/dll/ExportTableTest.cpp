@@ -39,55 +39,53 @@ TEST(LoadedDll, ExportsImportsAndVersionAreWhatAHostExpects) {
     const std::string path = VelTrayApi::ProgramFolder() + "velTrayLib.dll";
     const HMODULE hModule = LoadLibraryA(path.c_str());
     ASSERT_NE(hModule, nullptr);
-    const auto* pBase = reinterpret_cast<const BYTE*>(hModule);
-    const auto* pNt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
-        pBase + reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
-    const auto rva = [&](DWORD nRva) { return reinterpret_cast<const char*>(pBase + nRva); };
+    const auto rva = [&](DWORD nRva) { return reinterpret_cast<const char*>(hModule) + nRva; };
+    const auto& dirs = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+                           rva(reinterpret_cast<const IMAGE_DOS_HEADER*>(hModule)->e_lfanew))
+                           ->OptionalHeader.DataDirectory;
     const auto* pExports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
-        rva(pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress));
+        rva(dirs[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress));
     EXPECT_STREQ(rva(pExports->Name), "velTrayLib.dll");
     ASSERT_EQ(
         (std::vector<DWORD>{pExports->NumberOfNames, pExports->NumberOfFunctions, pExports->Base}),
         (std::vector<DWORD>{18, 18, 1}));
-    // Undecorated names with the ordinals of their alphabetical order.
+    // Undecorated names with the ordinals of their alphabetical order; every export removes its
+    // own arguments (stopped first, each returns at once).
     const auto* pNames = reinterpret_cast<const DWORD*>(rva(pExports->AddressOfNames));
     const auto* pOrdinals = reinterpret_cast<const WORD*>(rva(pExports->AddressOfNameOrdinals));
+    const DWORD args[5] = {};
+    StackDeltaOfCall(GetProcAddress(hModule, "velStopTray"), nullptr, 0);
     for (DWORD i = 0; i < 18; ++i) {
         ASSERT_LT(pOrdinals[i], 18u);
         EXPECT_STREQ(rva(pNames[i]), kNames[pOrdinals[i]]);
         EXPECT_EQ(GetProcAddress(hModule, rva(pNames[i])),
                   GetProcAddress(hModule, MAKEINTRESOURCEA(pOrdinals[i] + 1)));
-    }
-    // Every export removes its own arguments; stopped first, each returns at once.
-    const DWORD args[5] = {};
-    StackDeltaOfCall(GetProcAddress(hModule, "velStopTray"), nullptr, 0);
-    for (int i = 0; i < 18; ++i)
         EXPECT_EQ(StackDeltaOfCall(GetProcAddress(hModule, kNames[i]), args, kArgBytes[i] / 4), 0)
             << kNames[i];
+    }
     // System libraries only.
-    const std::string system =
-        " kernel32.dll user32.dll gdi32.dll shell32.dll ole32.dll oleaut32.dll oleacc.dll "
-        "comctl32.dll "
-        "advapi32.dll msvcrt.dll ";
     for (auto* pImport = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
-             rva(pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress));
+             rva(dirs[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress));
          pImport->Name != 0; ++pImport) {
-        std::string name = rva(pImport->Name);
-        CharLowerA(&name[0]);
-        EXPECT_NE(system.find(" " + name + " "), std::string::npos) << "imports " << name;
+        std::string name = " " + std::string(rva(pImport->Name)) + " ";
+        EXPECT_NE(
+            std::string(" kernel32.dll user32.dll gdi32.dll shell32.dll ole32.dll oleaut32.dll "
+                        "oleacc.dll comctl32.dll advapi32.dll msvcrt.dll ")
+                .find(CharLowerA(&name[0])),
+            std::string::npos);
     }
     FreeLibrary(hModule);
     // The version block of a DLL with its file name.
     std::vector<BYTE> block(GetFileVersionInfoSizeA(path.c_str(), nullptr));
-    ASSERT_FALSE(block.empty());
-    ASSERT_TRUE(
-        GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
     VS_FIXEDFILEINFO* pInfo = nullptr;
     char* pszName = nullptr;
     UINT nLength = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&pInfo), &nLength));
+    ASSERT_TRUE(
+        !block.empty() &&
+        GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) &&
+        VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&pInfo), &nLength) &&
+        VerQueryValueA(block.data(), "\\StringFileInfo\\040704B0\\OriginalFilename",
+                       reinterpret_cast<void**>(&pszName), &nLength));
     EXPECT_EQ(pInfo->dwFileType, static_cast<DWORD>(VFT_DLL));
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040704B0\\OriginalFilename",
-                               reinterpret_cast<void**>(&pszName), &nLength));
     EXPECT_STREQ(pszName, "velTrayLib.dll");
 }

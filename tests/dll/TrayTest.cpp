@@ -132,12 +132,18 @@ class Tray : public ::testing::Test {
 
 }  // namespace
 
+// An identified card's text shows in the information window too, until the tray stops.
 TEST_F(Tray, ChipStatesReachTheShellWithTheirPicturesAndTooltips) {
     const char r[] = "SCM Reader 0";
     api.velCardPresent(r, 3);  // a new reader: added at once
     api.velCardActive(r, 3);
-    api.velCardIdentified(r, nullptr, 0, 0, 3);  // no text: tooltip unchanged
+    api.velCardIdentified(r, nullptr, 0, 0, 3);  // no text: tooltip unchanged, nothing shown
+    EXPECT_FALSE(IsWindowVisible(FindWindowA("#32770", nullptr)));
     api.velCardIdentified(r, "Card of J. Doe", 0, 0, 3);
+    const HWND hInfo = FindWindowA("#32770", nullptr);
+    char szText[64] = "";
+    GetDlgItemTextA(hInfo, 202, szText, sizeof szText);
+    EXPECT_STREQ(szText, IsWindowVisible(hInfo) ? "Card of J. Doe" : "(not shown)");
     api.velCardAbsent(r, 3);
     api.velCardIdentified(r, std::string(300, 't').c_str(), 0, 0, 3);  // cut at 127
     const std::string tip = "'" + std::string(127, 't') + "'";
@@ -147,6 +153,8 @@ TEST_F(Tray, ChipStatesReachTheShellWithTheirPicturesAndTooltips) {
                      "modify T 'Card of J. Doe'", "modify MIT 203 'Card of J. Doe'",
                      "modify T 'SCM Reader 0'", "modify I 201", "modify MIT 201 'SCM Reader 0'",
                      "modify I 203", "modify T " + tip, "modify MIT 203 " + tip}));
+    api.velStopTray();
+    EXPECT_FALSE(IsWindow(hInfo));
 }
 
 TEST_F(Tray, HiddenIconsComeBackWithTheNextStateAndLeaveAtTheStopInOrder) {
@@ -254,98 +262,54 @@ TEST_F(Tray, MenusListTheHostsEntriesOnceThenTheLibrarysOwn) {
     EXPECT_EQ(g_commands, Lines{"1603"});
 }
 
-TEST_F(Tray, WithoutTheMonitorTheSemMenuStopsTheTray) {
-    const struct {
-        BOOL bSEMm;
-        const char* pszMonitor;  // a stand-in running meanwhile, or null
-        bool bStops;
-    } cases[] = {{FALSE, nullptr, true}, {FALSE, "velSEMx.exe", false}, {TRUE, nullptr, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszMonitor != nullptr ? c.pszMonitor : "none");
-        std::unique_ptr<SemStandIn> monitor(c.pszMonitor ? new SemStandIn(c.pszMonitor, true)
-                                                         : nullptr);
-        Reload();
-        ASSERT_EQ(api.velStartTray(hHost, c.bSEMm), VEL_OK);
-        const HWND hSem = LastAdded();
-        api.velCardPresent("R", 1);
-        shell->Take();
-        EXPECT_FALSE(Menu(hSem, WM_RBUTTONDOWN).empty());
-        EXPECT_EQ(Calls(), (c.bStops ? Lines{"delete", "delete"} : Lines{}));
-        EXPECT_TRUE(g_commands.empty());
-    }
-}
-
 TEST_F(Tray, ChosenCommandsSignalTheMonitorAsTheRulesSay) {
     // With the stand-in velSEMx.exe running only 0x1800 itself signals, before the command is
     // posted; with the SEM flag the menus look for velSEMm.exe, so velSEMx.exe does not count.
-    // Without a stand-in every command signals, here the test's own events; without a host window
-    // nothing is posted or signalled.
+    // Without a stand-in every command signals, here the test's own events, and the SEM menu
+    // (closed unchosen) stops the tray; without a host window nothing is posted or signalled.
     const struct {
-        int nRun;  // cases of one run share a stand-in, which ends at the first signal
+        int nRun;  // cases of one run share a stand-in (runs 1, 2 and 5), which ends at a signal
         BOOL bSEMm;
+        bool bSem;  // the SEM icon's menu opens, else the reader's
         DWORD nCmdBase;
-        UINT nChoose;
-        const char* pszReceived;  // what the host received
-    } cases[] = {{1, FALSE, 3, 0x1603, "1603"},
-                 {1, FALSE, 3, 0x1803, "1803"},
-                 {1, FALSE, 0, 0x1800, "1800 signalled"},
-                 {2, TRUE, 3, 0x1603, "1603 signalled"},
-                 {3, FALSE, 0, 0x1800, ""},
-                 {3, FALSE, 0x12340003, 0x12341803, "12341803 signalled"}};
+        UINT nChoose;             // 0: the menu is closed unchosen
+        const char* pszReceived;  // what the host received; "-": there is no host
+    } cases[] = {{1, FALSE, false, 3, 0x1603, "1603"},
+                 {1, FALSE, false, 3, 0x1803, "1803"},
+                 {1, FALSE, false, 0, 0x1800, "1800 signalled"},
+                 {2, TRUE, false, 3, 0x1603, "1603 signalled"},
+                 {3, FALSE, false, 0, 0x1800, "-"},
+                 {3, FALSE, false, 0x12340003, 0x12341803, "12341803 signalled"},
+                 {4, TRUE, true, 3, 0, ""},
+                 {4, FALSE, true, 3, 0, ""},
+                 {5, FALSE, true, 3, 0, ""}};
     std::unique_ptr<SemStandIn> monitor;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszReceived);
-        const bool bFirstOfRun = &c == cases || c.nRun != (&c - 1)->nRun;
-        if (bFirstOfRun) {
+        SCOPED_TRACE(::testing::Message() << &c - cases);
+        if (&c == cases || c.nRun != (&c - 1)->nRun) {
             // The events go with the last stand-in before the next one makes them anew.
             for (HANDLE hEvent : {g_hBreak, g_hShutdown}) CloseHandle(hEvent);
-            monitor.reset(c.nRun < 3 ? new SemStandIn("velSEMx.exe", true) : nullptr);
+            monitor.reset(c.nRun != 3 && c.nRun != 4 ? new SemStandIn("velSEMx.exe", true)
+                                                     : nullptr);
             g_hBreak = CreateEventA(nullptr, TRUE, FALSE, "MonitorBreakEvent");
             g_hShutdown = CreateEventA(nullptr, TRUE, FALSE, "MonitorShutdown");
         }
-        const bool bHost = c.pszReceived[0] != '\0';
+        const bool bHost = c.pszReceived[0] != '-';
         Reload();
         ASSERT_EQ(api.velStartTray(bHost ? hHost : nullptr, c.bSEMm), VEL_OK);
+        const HWND hSem = LastAdded();
         api.velCardPresent("R", c.nCmdBase);
+        const HWND hIcon = c.bSem ? hSem : LastAdded();
+        shell->Take();
         g_commands.clear();
-        EXPECT_FALSE(Menu(LastAdded(), WM_RBUTTONDOWN, c.nChoose).empty());
-        EXPECT_EQ(g_commands, bHost ? Lines{c.pszReceived} : Lines{});
+        EXPECT_FALSE(Menu(hIcon, WM_RBUTTONDOWN, c.nChoose).empty());
+        EXPECT_EQ(g_commands, bHost && c.nChoose != 0 ? Lines{c.pszReceived} : Lines{});
+        EXPECT_EQ(Calls(), (c.bSem && !monitor && !c.bSEMm ? Lines{"delete", "delete"} : Lines{}));
         EXPECT_TRUE(bHost || WaitForSingleObject(g_hBreak, 0) == WAIT_TIMEOUT);
-        if (monitor && strstr(c.pszReceived, "signalled")) {
-            EXPECT_EQ(monitor->Output(), "ready\r\nMonitorBreakEvent\r\nMonitorShutdown\r\n");
-        }
+        const bool bSignalled = monitor && strstr(c.pszReceived, "signalled");
+        EXPECT_EQ(bSignalled ? monitor->Output() : "",
+                  bSignalled ? "ready\r\nMonitorBreakEvent\r\nMonitorShutdown\r\n" : "");
     }
     for (HANDLE hEvent : {g_hBreak, g_hShutdown}) CloseHandle(hEvent);
     g_hBreak = g_hShutdown = nullptr;
-}
-
-namespace {
-
-// The shown dialog window of this thread: the information window.
-BOOL CALLBACK FindShownDialog(HWND hWnd, LPARAM lParam) {
-    char szClass[16] = "";
-    GetClassNameA(hWnd, szClass, sizeof szClass);
-    if (lstrcmpA(szClass, "#32770") == 0 && IsWindowVisible(hWnd))
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
-    return TRUE;
-}
-HWND ShownInformation() {
-    HWND hInfo = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &FindShownDialog, reinterpret_cast<LPARAM>(&hInfo));
-    return hInfo;
-}
-
-}  // namespace
-
-TEST_F(Tray, AnIdentifiedCardShowsItsTextUntilTheTrayStops) {
-    api.velCardIdentified("R", nullptr, 0, 0, 1);  // nothing to show
-    EXPECT_EQ(ShownInformation(), nullptr);
-    api.velCardIdentified("R", "Karte von Erika Mustermann", 0, 0, 1);
-    const HWND hInfo = ShownInformation();
-    ASSERT_NE(hInfo, nullptr);
-    char szText[64] = "";
-    GetDlgItemTextA(hInfo, 202, szText, sizeof szText);
-    EXPECT_STREQ(szText, "Karte von Erika Mustermann");
-    api.velStopTray();
-    EXPECT_FALSE(IsWindow(hInfo));
 }

@@ -29,15 +29,6 @@ LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
-// Finds the shown dialog window of a thread: the information window.
-BOOL CALLBACK FindShownDialog(HWND hWnd, LPARAM lParam) {
-    char name[16] = "";
-    GetClassNameA(hWnd, name, sizeof name);
-    if (lstrcmpA(name, "#32770") == 0 && IsWindowVisible(hWnd))
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
-    return TRUE;
-}
-
 // The focused entry of a menu, its child id and name, as a screen reader on its own thread reads
 // them through the proxy that COM makes of the menu's object.
 std::string ReadAccessibleName(HWND hMenu, LONG& nChild) {
@@ -89,6 +80,8 @@ class EndToEnd : public ::testing::Test {
         EXPECT_TRUE(IconCenter(shell->Calls().back().hWnd, shell->Calls(), pt)) << "not shown";
         return pt;
     }
+    // Right-clicks the reader's icon; the menu that opened, or null.
+    HWND OpenChipMenu() const { return Click(ptChip, 3), WaitForMenu(); }
     // Clicks an entry of the open menu by its command; false when the menu or entry is missing.
     static bool ClickEntry(HWND hMenu, int nCommand) {
         const std::vector<MenuItem> items = hMenu ? ReadMenu(hMenu) : std::vector<MenuItem>{};
@@ -108,10 +101,7 @@ class EndToEnd : public ::testing::Test {
 TEST_F(EndToEnd, ARightClickedChipMenuDeliversTheComposedHostCommand) {
     ASSERT_EQ(api.velAddChipMenuItem("E2E Reader", 6000, 0x4000), 0u);
     bool bChosen = false;
-    PlayAsUser([&] {
-        Click(ptChip, 3);
-        bChosen = ClickEntry(WaitForMenu(), 0x4003);
-    });
+    PlayAsUser([&] { bChosen = ClickEntry(OpenChipMenu(), 0x4003); });
     EXPECT_TRUE(bChosen);
     EXPECT_EQ(g_commands, (std::vector<WPARAM>{0x4003}));
 }
@@ -119,9 +109,8 @@ TEST_F(EndToEnd, ARightClickedChipMenuDeliversTheComposedHostCommand) {
 TEST_F(EndToEnd, KeysChooseEntriesAndEscapeClosesTheMenu) {
     // The information window on screen goes as soon as a menu opens.
     ASSERT_EQ(api.velShowInformation(6010), 0u);
-    HWND hInfo = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &FindShownDialog, reinterpret_cast<LPARAM>(&hInfo));
-    ASSERT_NE(hInfo, nullptr) << "the information window is not shown";
+    const HWND hInfo = FindWindowA("#32770", nullptr);
+    ASSERT_TRUE(IsWindowVisible(hInfo)) << "the information window is not shown";
     // The chip menu without host entries: Open signature suite, Settings, About, Exit.
     const struct {
         const char* pszKeys;  // typed on the X display while the menu is open
@@ -137,8 +126,7 @@ TEST_F(EndToEnd, KeysChooseEntriesAndEscapeClosesTheMenu) {
         g_commands.clear();
         bool bOpened = false, bClosed = false, bInfoShown = true;
         PlayAsUser([&] {
-            Click(ptChip, 3);
-            const HWND hMenu = WaitForMenu();
+            const HWND hMenu = OpenChipMenu();
             bOpened = hMenu != nullptr;
             bInfoShown = IsWindowVisible(hInfo) != FALSE;
             // A user types once the menu has the keyboard, which it takes just after it shows.
@@ -170,8 +158,7 @@ TEST_F(EndToEnd, AClickOnAnotherIconDuringAMenuOpensThatIconsMenu) {
     HWND hChipMenu = nullptr;
     bool bChosen = false;
     PlayAsUser([&] {
-        Click(ptChip, 3);
-        if ((hChipMenu = WaitForMenu()) == nullptr) return;
+        if ((hChipMenu = OpenChipMenu()) == nullptr) return;
         Click(ptSem, 1);
         for (DWORD nWaited = 0; nWaited < kUserWaitMs && IsWindow(hChipMenu); nWaited += 10)
             Sleep(10);
@@ -193,8 +180,7 @@ TEST_F(EndToEnd, AClickedMenuIsHeardOpeningFocusedAndClosing) {
     std::string focusName;
     bool bClosed = false;
     PlayAsUser([&] {
-        Click(ptChip, 3);
-        if ((hMenu = WaitForMenu()) == nullptr) return;
+        if ((hMenu = OpenChipMenu()) == nullptr) return;
         const std::vector<MenuItem> items = ReadMenu(hMenu);
         const MenuItem* pSettings = FindItem(items, 0x1703);
         if (pSettings == nullptr) return;
