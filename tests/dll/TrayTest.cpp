@@ -1,14 +1,20 @@
 // The icons and their menus through the real DLL, as the shell and the host see them: its import of
 // Shell_NotifyIconA is bent to a recorder, menus open on the shell's callback message, and the
-// host's window receives the chosen commands. The library itself is unchanged.
+// host's window receives the chosen commands. The library itself is unchanged. The host also
+// clicks and calls in any order, from any thread: presses on icons while a menu is open, exports
+// and the stop from a second thread during a menu, a worker that reports a reader or shows the
+// information window and then goes away.
 #include <gtest/gtest.h>
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
 
-#include <cstring>
+#include <algorithm>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DesktopUser.h"
@@ -19,33 +25,8 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using Commands = std::vector<WPARAM>;
 constexpr UINT kTrayCallback = 4702;
-
-Lines operator+(Lines first, const Lines& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
-// Handles every message posted to this thread so far.
-void Drain() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-}
-
-// The commands the host window received, in hex, each marked when "MonitorShutdown" (held in
-// g_hShutdown) was already signalled as it arrived.
-Lines g_commands;
-HANDLE g_hBreak = nullptr, g_hShutdown = nullptr;
-LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_COMMAND || lParam != 0) return DefWindowProcA(hWnd, message, wParam, lParam);
-    char sz[32];
-    wsprintfA(sz, "%lx%s", static_cast<unsigned long>(wParam),
-              g_hShutdown != nullptr && WaitForSingleObject(g_hShutdown, 0) == WAIT_OBJECT_0
-                  ? " signalled"
-                  : "");
-    g_commands.push_back(sz);
-    return 0;
-}
 
 // What the last menu showed ("text=command", "-" for a separator) and the command to choose in it.
 Lines g_menu;
@@ -80,25 +61,15 @@ class Tray : public ::testing::Test {
         Reload();
         for (UINT nId : {201u, 202u, 203u, 204u, 205u, 215u})
             names[LoadIconA(api.hModule, MAKEINTRESOURCEA(nId))] = std::to_string(nId);
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = HostProc;
-        wc.lpszClassName = "velDllTestHost";
-        RegisterClassA(&wc);
-        hHost = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                nullptr, nullptr);
-        g_commands.clear();
     }
     void TearDown() override {
-        api.velStopTray();
-        shell.reset();
-        api.Unload();
-        DestroyWindow(hHost);
-    }
-    // Loads the library afresh (stopped and unloaded first when loaded) with a new recorder.
-    void Reload() {
         if (api.hModule != nullptr) api.velStopTray();
         shell.reset();
         api.Unload();
+    }
+    // Loads the library afresh (stopped and unloaded first when loaded) with a new recorder.
+    void Reload() {
+        TearDown();
         ASSERT_TRUE(api.Load());
         shell = std::make_unique<ShellRecorder>(api.hModule);
         ASSERT_TRUE(shell->IsActive());
@@ -120,14 +91,15 @@ class Tray : public ::testing::Test {
         const UINT_PTR nTimer = SetTimer(nullptr, 0, 10, &ReadAndChoose);
         SendMessageA(hIcon, kTrayCallback, 1, nButton);
         KillTimer(nullptr, nTimer);
-        Drain();
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         return g_menu;
     }
 
     VelTrayApi api;                        // the loaded library
     std::unique_ptr<ShellRecorder> shell;  // its calls to the shell
     PictureNames names;                    // its own pictures by resource id
-    HWND hHost = nullptr;                  // the host's window
+    HostWindow host;                       // the host's window
 };
 
 }  // namespace
@@ -158,7 +130,7 @@ TEST_F(Tray, ChipStatesReachTheShellWithTheirPicturesAndTooltips) {
 }
 
 TEST_F(Tray, HiddenIconsComeBackWithTheNextStateAndLeaveAtTheStopInOrder) {
-    ASSERT_EQ(api.velStartTray(hHost, TRUE), VEL_OK);
+    ASSERT_EQ(api.velStartTray(host, TRUE), VEL_OK);
     const HWND hSem = shell->Take().at(0).hWnd;
     api.velAddChipTray("A", 1);
     api.velHideChipIcon("A");
@@ -183,8 +155,9 @@ TEST_F(Tray, AnIconTheShellRefusedIsAddedWhenTheShellAnnouncesItself) {
     shell->SetResult(FALSE);
     api.velCardPresent("A", 2);
     api.velCardIdentified("A", "later", 0, 0, 2);
-    EXPECT_EQ(Calls(), (Lines(3, "add MIT 203 'A'") + Lines{"modify I 203", "modify T 'later'"} +
-                        Lines(3, "modify MIT 203 'later'")));
+    EXPECT_EQ(Calls(), (Lines{"add MIT 203 'A'", "add MIT 203 'A'", "add MIT 203 'A'",
+                              "modify I 203", "modify T 'later'", "modify MIT 203 'later'",
+                              "modify MIT 203 'later'", "modify MIT 203 'later'"}));
     // The shell starts and announces itself: the shown icon alone is added, as it is now.
     shell->SetResult(TRUE);
     SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0,
@@ -218,8 +191,9 @@ TEST_F(Tray, RotationStepsThroughTheFourPicturesAndRestsAfterTheStop) {
     Lines expected = {"modify T 'Working, please wait...'"};
     for (size_t i = 0; i + 3 < calls.size(); ++i)
         expected.push_back("modify MIT " + frames[i % 4] + " 'Working, please wait...'");
-    EXPECT_EQ(Describe(calls, names), (expected + Lines{"modify T 'Tessaroth Quillmark'",
-                                                        "modify MIT rest 'Tessaroth Quillmark'"}));
+    expected.insert(expected.end(),
+                    {"modify T 'Tessaroth Quillmark'", "modify MIT rest 'Tessaroth Quillmark'"});
+    EXPECT_EQ(Describe(calls, names), expected);
     // Stopped right after its start, it rests all the same, and it turns again.
     api.velStartSEMRotation();
     api.velStopSEMRotation();
@@ -230,7 +204,7 @@ TEST_F(Tray, RotationStepsThroughTheFourPicturesAndRestsAfterTheStop) {
 }
 
 TEST_F(Tray, MenusListTheHostsEntriesOnceThenTheLibrarysOwn) {
-    ASSERT_EQ(api.velStartTray(hHost, TRUE), VEL_OK);
+    ASSERT_EQ(api.velStartTray(host, TRUE), VEL_OK);
     const HWND hSem = LastAdded();
     api.velCardPresent("R", 3);
     const HWND hChip = LastAdded();
@@ -241,11 +215,9 @@ TEST_F(Tray, MenusListTheHostsEntriesOnceThenTheLibrarysOwn) {
         api.velAddSEMMenuItem(6002, 0x20);
     }
     // clang-format off
-    const Lines chipFixed = {"&Open signature suite=1603", "-", "&Settings...=1703", "&About...=1903",
-                             "-", "E&xit=1803"};
-    const Lines chip =
-        Lines{"Si&gn document...=4003", "&Verify signature...=13", "Si&gn document...=13", "-"} +
-        chipFixed;
+    const Lines chip = {"Si&gn document...=4003", "&Verify signature...=13", "Si&gn document...=13", "-",
+                        "&Open signature suite=1603", "-", "&Settings...=1703", "&About...=1903",
+                        "-", "E&xit=1803"};
     const Lines sem = {"&Card information=20", "-", "&Open signature suite=1600", "&Settings...=1700",
                        "Search card &readers=2100", "&About...=1900", "-", "E&xit=1800"};
     // clang-format on
@@ -255,61 +227,270 @@ TEST_F(Tray, MenusListTheHostsEntriesOnceThenTheLibrarysOwn) {
     EXPECT_EQ(Menu(hChip, WM_LBUTTONUP), Lines{});
     EXPECT_EQ(Menu(hSem, WM_LBUTTONDOWN), sem);
     EXPECT_EQ(Menu(hSem, WM_RBUTTONDOWN), sem);
-    EXPECT_TRUE(g_commands.empty());
+    EXPECT_TRUE(host.commands.empty());
     // An absent card takes the reader's entries with it.
     api.velCardAbsent("R", 3);
-    EXPECT_EQ(Menu(hChip, WM_RBUTTONDOWN, 0x1603), chipFixed);
-    EXPECT_EQ(g_commands, Lines{"1603"});
+    EXPECT_EQ(Menu(hChip, WM_RBUTTONDOWN, 0x1603), Lines(chip.begin() + 4, chip.end()));
+    EXPECT_EQ(host.commands, Commands{0x1603});
 }
 
 TEST_F(Tray, ChosenCommandsSignalTheMonitorAsTheRulesSay) {
     // With the stand-in velSEMx.exe running only 0x1800 itself signals, before the command is
     // posted; with the SEM flag the menus look for velSEMm.exe, so velSEMx.exe does not count.
-    // Without a stand-in every command signals, here the test's own events, and the SEM menu
+    // Without a stand-in every command signals, here the test's own event, and the SEM menu
     // (closed unchosen) stops the tray; without a host window nothing is posted or signalled.
     const struct {
         int nRun;  // cases of one run share a stand-in (runs 1, 2 and 5), which ends at a signal
         BOOL bSEMm;
         bool bSem;  // the SEM icon's menu opens, else the reader's
+        bool bHost;
         DWORD nCmdBase;
-        UINT nChoose;             // 0: the menu is closed unchosen
-        const char* pszReceived;  // what the host received; "-": there is no host
-    } cases[] = {{1, FALSE, false, 3, 0x1603, "1603"},
-                 {1, FALSE, false, 3, 0x1803, "1803"},
-                 {1, FALSE, false, 0, 0x1800, "1800 signalled"},
-                 {2, TRUE, false, 3, 0x1603, "1603 signalled"},
-                 {3, FALSE, false, 0, 0x1800, "-"},
-                 {3, FALSE, false, 0x12340003, 0x12341803, "12341803 signalled"},
-                 {4, TRUE, true, 3, 0, ""},
-                 {4, FALSE, true, 3, 0, ""},
-                 {5, FALSE, true, 3, 0, ""}};
+        UINT nChoose;     // 0: the menu is closed unchosen
+        bool bSignalled;  // "MonitorShutdown" is signalled after the menu
+    } cases[] = {{1, FALSE, false, true, 3, 0x1603, false},
+                 {1, FALSE, false, true, 3, 0x1803, false},
+                 {1, FALSE, false, true, 0, 0x1800, true},
+                 {2, TRUE, false, true, 3, 0x1603, true},
+                 {3, FALSE, false, false, 0, 0x1800, false},
+                 {3, FALSE, false, true, 0x12340003, 0x12341803, true},
+                 {4, TRUE, true, true, 3, 0, false},
+                 {4, FALSE, true, true, 3, 0, false},
+                 {5, FALSE, true, true, 3, 0, false}};
     std::unique_ptr<SemStandIn> monitor;
+    HANDLE hShutdown = nullptr;
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << &c - cases);
         if (&c == cases || c.nRun != (&c - 1)->nRun) {
-            // The events go with the last stand-in before the next one makes them anew.
-            for (HANDLE hEvent : {g_hBreak, g_hShutdown}) CloseHandle(hEvent);
+            // The event goes with the last stand-in before the next one makes it anew.
+            CloseHandle(hShutdown);
             monitor.reset(c.nRun != 3 && c.nRun != 4 ? new SemStandIn("velSEMx.exe", true)
                                                      : nullptr);
-            g_hBreak = CreateEventA(nullptr, TRUE, FALSE, "MonitorBreakEvent");
-            g_hShutdown = CreateEventA(nullptr, TRUE, FALSE, "MonitorShutdown");
+            hShutdown = CreateEventA(nullptr, TRUE, FALSE, "MonitorShutdown");
         }
-        const bool bHost = c.pszReceived[0] != '-';
         Reload();
-        ASSERT_EQ(api.velStartTray(bHost ? hHost : nullptr, c.bSEMm), VEL_OK);
+        ASSERT_EQ(api.velStartTray(c.bHost ? static_cast<HWND>(host) : nullptr, c.bSEMm), VEL_OK);
         const HWND hSem = LastAdded();
         api.velCardPresent("R", c.nCmdBase);
         const HWND hIcon = c.bSem ? hSem : LastAdded();
         shell->Take();
-        g_commands.clear();
+        host.commands.clear();
         EXPECT_FALSE(Menu(hIcon, WM_RBUTTONDOWN, c.nChoose).empty());
-        EXPECT_EQ(g_commands, bHost && c.nChoose != 0 ? Lines{c.pszReceived} : Lines{});
+        EXPECT_EQ(host.commands, c.bHost && c.nChoose != 0 ? Commands{c.nChoose} : Commands{});
         EXPECT_EQ(Calls(), (c.bSem && !monitor && !c.bSEMm ? Lines{"delete", "delete"} : Lines{}));
-        EXPECT_TRUE(bHost || WaitForSingleObject(g_hBreak, 0) == WAIT_TIMEOUT);
-        const bool bSignalled = monitor && strstr(c.pszReceived, "signalled");
-        EXPECT_EQ(bSignalled ? monitor->Output() : "",
-                  bSignalled ? "ready\r\nMonitorBreakEvent\r\nMonitorShutdown\r\n" : "");
+        EXPECT_EQ(WaitForSingleObject(hShutdown, 0) == WAIT_OBJECT_0, c.bSignalled);
+        const bool bHeard = monitor && c.bSignalled;
+        EXPECT_EQ(bHeard ? monitor->Output() : "",
+                  bHeard ? "ready\r\nMonitorBreakEvent\r\nMonitorShutdown\r\n" : "");
     }
-    for (HANDLE hEvent : {g_hBreak, g_hShutdown}) CloseHandle(hEvent);
-    g_hBreak = g_hShutdown = nullptr;
+    CloseHandle(hShutdown);
+}
+
+namespace {
+
+// The first entry of each menu without host entries: "Open", a chip's with its base.
+constexpr WPARAM kSemOpen = 0x1600;
+constexpr DWORD kChipBase = 0x10000;
+constexpr WPARAM kChipOpen = 0x1600 | kChipBase;
+
+// The top-level windows of a class on this thread (only the shown ones when asked).
+std::vector<HWND> ThreadWindows(const char* pszClass, bool bVisibleOnly) {
+    std::vector<HWND> windows;
+    HWND hWnd = nullptr;
+    while ((hWnd = FindWindowExA(nullptr, hWnd, pszClass, nullptr)) != nullptr) {
+        if (GetWindowThreadProcessId(hWnd, nullptr) == GetCurrentThreadId() &&
+            (!bVisibleOnly || IsWindowVisible(hWnd)))
+            windows.push_back(hWnd);
+    }
+    return windows;
+}
+
+// The visible popup menus of this thread.
+std::vector<HWND> OpenMenus() { return ThreadWindows("BitmapMenu", true); }
+
+// The script that the timer runs: called every tick until it answers true.
+std::function<bool()> g_tick;
+bool g_bScriptDone = false;
+void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) { g_bScriptDone = g_bScriptDone || g_tick(); }
+
+// Handles this thread's messages, the menus' loops included, until the script is done or the
+// deadline passes; true when it is done. A menu the script left open (it failed) is closed.
+bool RunScript(std::function<bool()> tick, DWORD nDeadlineMs = 10000) {
+    g_tick = std::move(tick);
+    g_bScriptDone = false;
+    const UINT_PTR nTimer = SetTimer(nullptr, 0, 20, OnTick);
+    PumpUntil([] { return g_bScriptDone; }, nDeadlineMs);
+    KillTimer(nullptr, nTimer);
+    for (HWND hMenu : OpenMenus()) PostMessageA(hMenu, WM_KEYDOWN, VK_ESCAPE, 1);
+    return g_bScriptDone;
+}
+
+// A right press on an icon, as the shell reports it.
+void Press(HWND hIcon) { PostMessageA(hIcon, kTrayCallback, 1, WM_RBUTTONDOWN); }
+
+// Chooses the first entry of an open menu by key.
+void ChooseFirst(HWND hMenu) {
+    SendMessageA(hMenu, WM_KEYDOWN, VK_DOWN, 1);
+    SendMessageA(hMenu, WM_KEYDOWN, VK_RETURN, 1);
+}
+
+// The tray started with the SEM flag (the SEM menu leaves the tray as it is) and two readers.
+// The menus run their modal loops on this thread; a timer, which those loops dispatch too, plays
+// the user and the host meanwhile.
+class HostSafety : public Tray {
+  protected:
+    void SetUp() override {
+        Tray::SetUp();
+        ASSERT_EQ(api.velStartTray(host, TRUE), 0u);
+        hSem = LastAdded();
+        api.velCardPresent("Chip", kChipBase);
+        hChip = LastAdded();
+        api.velCardPresent("Other", kChipBase);
+        hOther = LastAdded();
+        shell->Take();
+    }
+
+    HWND hSem = nullptr, hChip = nullptr, hOther = nullptr;  // the icons' callback windows
+};
+
+}  // namespace
+
+// A press on an icon while a menu is open closes that menu and opens the pressed icon's; the
+// new menu delivers its command, and two menus are never open at once.
+TEST_F(HostSafety, PressDuringAMenuOpensThePressedIconsMenu) {
+    const struct {
+        HWND hFirst, hSecond;
+        WPARAM nCommand;
+    } orders[] = {{hChip, hSem, kSemOpen},
+                  {hSem, hChip, kChipOpen},
+                  {hChip, hChip, kChipOpen},
+                  {hSem, hSem, kSemOpen},
+                  {hChip, hOther, kChipOpen}};
+    for (const auto& order : orders) {
+        SCOPED_TRACE(::testing::Message() << &order - orders);
+        host.commands.clear();
+        HWND hFirst = nullptr;
+        size_t nMostOpen = 0;
+        Press(order.hFirst);
+        EXPECT_TRUE(RunScript([&] {
+            const std::vector<HWND> menus = OpenMenus();
+            nMostOpen = std::max(nMostOpen, menus.size());
+            if (hFirst == nullptr) {
+                if (menus.empty()) return false;
+                hFirst = menus[0];
+                Press(order.hSecond);
+                return false;
+            }
+            if (menus.size() == 1 && menus[0] != hFirst && !IsWindow(hFirst)) ChooseFirst(menus[0]);
+            return !host.commands.empty();
+        }));
+        EXPECT_EQ(nMostOpen, 1u);
+        EXPECT_EQ(host.commands, Commands{order.nCommand});
+    }
+}
+
+// Another thread's exports neither wait for the open menu nor for the user: they return at once
+// and their effect reaches the shell while the menu stays open. A velStopTray from another thread
+// then closes the menu, every icon leaves the notification area and every window of the library
+// is gone before it returns; the library can then be unloaded while this thread goes on.
+TEST_F(HostSafety, ExportsAndTheStopFromAnotherThreadDuringAMenu) {
+    ASSERT_FALSE(ThreadWindows("SC_WND", false).empty());
+    std::atomic<DWORD> nElapsed{0};
+    std::atomic<bool> bCalled{false}, bStopped{false};
+    std::thread worker, stopper;
+    Lines whileOpen;
+    size_t nWindowsLeft = 1;
+    Press(hChip);
+    const bool bDone = RunScript([&] {
+        const std::vector<HWND> menus = OpenMenus();
+        if (!worker.joinable()) {
+            if (!menus.empty())
+                worker = std::thread([&] {
+                    const DWORD nStart = GetTickCount();
+                    api.velCardActive("Chip", kChipBase);
+                    api.velCardPresent("New reader", 0);
+                    nElapsed = GetTickCount() - nStart;
+                    bCalled = true;
+                });
+            return false;
+        }
+        if (!bCalled) return false;
+        if (!stopper.joinable()) {
+            whileOpen = menus.size() == 1 ? Calls() : Lines{"the menu closed"};
+            stopper = std::thread([&] {
+                api.velStopTray();
+                bStopped = true;
+            });
+            return false;
+        }
+        if (!bStopped) return false;
+        nWindowsLeft =
+            ThreadWindows("SC_WND", false).size() + ThreadWindows("BitmapMenu", false).size();
+        return true;
+    });
+    for (std::thread* pThread : {&worker, &stopper})
+        if (pThread->joinable()) pThread->join();
+    ASSERT_TRUE(bDone);
+    // Far below the time a user keeps a menu open; the calls' own cost is the benchmark's.
+    EXPECT_LT(nElapsed.load(), 1000u);
+    EXPECT_EQ(whileOpen,
+              (Lines{"modify I 205", "modify MIT 205 'Chip'", "add MIT 203 'New reader'"}));
+    EXPECT_EQ(Calls(), Lines(4, "delete"));
+    EXPECT_EQ(nWindowsLeft, 0u);
+    shell.reset();
+    api.Unload();
+    RunScript([] { return false; }, 1000);
+}
+
+// Windows are the home thread's, whichever thread's export made the need for them: a worker
+// that reports a reader and ends leaves an icon that still opens its menu, and one that shows
+// the information window and then stops handling messages holds up no menu.
+TEST_F(HostSafety, WorkersThatGoAwayLeaveWorkingWindows) {
+    std::thread([&] {
+        api.velCardPresent("From a worker", kChipBase);
+        api.velShowInformation(5424);
+    }).join();
+    std::atomic<bool> bRelease{false};
+    std::thread stuck([&] {
+        api.velShowInformation(5424);
+        while (!bRelease) Sleep(10);
+    });
+    RunScript([&] { return LastAdded() != hOther; }, 3000);
+    DWORD nOpenedAfter = 0;
+    Press(LastAdded());
+    const DWORD nPressed = GetTickCount();
+    const bool bDone = RunScript([&] {
+        if (!host.commands.empty()) return true;
+        const std::vector<HWND> menus = OpenMenus();
+        if (menus.empty()) return false;
+        if (nOpenedAfter == 0) nOpenedAfter = GetTickCount() - nPressed + 1;
+        ChooseFirst(menus[0]);
+        return false;
+    });
+    bRelease = true;
+    stuck.join();
+    ASSERT_TRUE(bDone);
+    EXPECT_EQ(host.commands, Commands{kChipOpen});
+    EXPECT_LT(nOpenedAfter, 1000u);
+}
+
+// A second start while the picture rotates reloads the design component; the rotation goes on
+// with pictures that are still valid, and its stop returns within a second.
+TEST_F(HostSafety, RestartDuringTheRotation) {
+    ASSERT_EQ(api.velStartSEMRotation(), 0u);
+    RunScript([] { return false; }, 600);
+    ASSERT_EQ(api.velStartTray(host, TRUE), 0u);
+    shell->Take();
+    RunScript([] { return false; }, 1100);
+    const DWORD nStart = GetTickCount();
+    api.velStopSEMRotation();
+    EXPECT_LT(GetTickCount() - nStart, 1000u);
+    const std::vector<ShellCall> calls = shell->Take();
+    ASSERT_GE(calls.size(), 2u);
+    for (const ShellCall& call : calls) {
+        ICONINFO info = {};
+        if (call.hIcon == nullptr) continue;
+        EXPECT_TRUE(GetIconInfo(call.hIcon, &info));
+        if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+        if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+    }
 }

@@ -14,11 +14,6 @@ std::string ReadBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    return file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush().good();
-}
-
 TempFolder::TempFolder(std::initializer_list<const char*> built) {
     static int s_nFolders = 0;
     char szTemp[MAX_PATH] = {};
@@ -47,10 +42,32 @@ bool TempFolder::Copy(const std::string& source, const std::string& name) const 
     return CopyFileA(from.c_str(), (m_path + name).c_str(), FALSE) != FALSE;
 }
 
+bool TempFolder::Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream file(m_path + name, std::ios::binary | std::ios::trunc);
+    return file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush().good();
+}
+
 HMODULE TempFolder::Load(const std::string& name) {
     const HMODULE hModule = LoadLibraryA((m_path + name).c_str());
     if (hModule != nullptr) m_modules.push_back(hModule);
     return hModule;
+}
+
+// Keeps the commands in the HostWindow object stored with the window.
+static LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* pHost = reinterpret_cast<HostWindow*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+    if (message == WM_COMMAND && lParam == 0 && pHost) pHost->commands.push_back(wParam);
+    return DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+HostWindow::HostWindow() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = HostProc;
+    wc.lpszClassName = "velTestHost";
+    RegisterClassA(&wc);
+    m_hWnd = CreateWindowExA(0, wc.lpszClassName, "test host", WS_OVERLAPPEDWINDOW, 40, 40, 300,
+                             200, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 StringBlocks BlocksOf(const std::map<UINT, std::wstring>& texts) {

@@ -16,8 +16,6 @@
 std::string ProgramFolder();
 // A file's bytes; empty when it cannot be read.
 std::string ReadBytes(const std::string& path);
-// Writes a file anew; false when it was not written whole.
-bool WriteBytes(const std::string& path, const std::string& bytes);
 
 // A new folder under the temporary folder. At its end the modules loaded from it are freed and
 // the folder goes with everything in it.
@@ -33,10 +31,8 @@ class TempFolder {
     std::string operator()(const std::string& name = "") const { return m_path + name; }
     // Copies a file in under a name; a source without a folder is one of the program's folder.
     bool Copy(const std::string& source, const std::string& name) const;
-    // Writes a file of the folder anew.
-    bool Write(const std::string& name, const std::string& bytes) const {
-        return WriteBytes(m_path + name, bytes);
-    }
+    // Writes a file of the folder anew; false when it was not written whole.
+    bool Write(const std::string& name, const std::string& bytes) const;
     // Deletes a file of the folder.
     void Remove(const std::string& name) const { DeleteFileA((m_path + name).c_str()); }
     // Loads a module from the folder; freed before the folder goes.
@@ -45,6 +41,23 @@ class TempFolder {
   private:
     std::string m_path;              // the folder, ending with a backslash
     std::vector<HMODULE> m_modules;  // loaded from it
+};
+
+// A host's window (hidden) that keeps the commands the library posts to it.
+class HostWindow {
+  public:
+    HostWindow();
+    ~HostWindow() { DestroyWindow(m_hWnd); }
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+    operator HWND() const { return m_hWnd; }
+
+    // The wParam of each WM_COMMAND with 0 in lParam, in the order of arrival; a command with
+    // anything else in lParam is not the library's and is not kept.
+    std::vector<WPARAM> commands;
+
+  private:
+    HWND m_hWnd;  // the window, destroyed with the object
 };
 
 // String-table blocks of a module: block number to its 16 entries as raw words.
