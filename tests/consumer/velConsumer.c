@@ -1,41 +1,30 @@
-/* A host built against a velTrayLib release: it links the import library, starts the tray on
- * a hidden window, shows a reader's chip icon and stops. The last line it prints is
- * "velConsumer: N passed, M failed"; the exit code is 0 when nothing failed. */
+// A host built against a velTrayLib release: it links the import library, starts the tray on
+// a hidden window, shows a reader's chip icon and stops. The last line it prints is
+// "velConsumer: N passed, M failed"; the exit code is 0 when nothing failed.
 #include <stdio.h>
-#include <string.h>
 #include <windows.h>
 
 #include "velTrayLib.h"
 
-static int g_nPassed; /* checks that held */
-static int g_nFailed; /* checks that did not */
+static int g_nPassed;  // checks that held
+static int g_nFailed;  // checks that did not
 
-/* Counts a check, and names it when it did not hold. */
+// Counts a check, and names it when it did not hold.
 static void Check(BOOL bHeld, const char* pszWhat) {
-    if (bHeld) {
-        ++g_nPassed;
-    } else {
-        ++g_nFailed;
-        printf("FAILED: %s\n", pszWhat);
-    }
+    if (!bHeld) printf("FAILED: %s\n", pszWhat);
+    ++*(bHeld ? &g_nPassed : &g_nFailed);
 }
 
-/* Counts the library's hidden icon windows ("SC_WND") among this thread's windows. */
-static BOOL CALLBACK CountIconWindow(HWND hWnd, LPARAM lParam) {
-    char szClass[16];
-    if (GetClassNameA(hWnd, szClass, sizeof szClass) && strcmp(szClass, "SC_WND") == 0)
-        ++*(int*)lParam;
-    return TRUE;
-}
-
-/* The number of the library's icon windows on this thread. */
+// The number of the library's hidden icon windows ("SC_WND") in the desktop, where this
+// program alone runs the library.
 static int IconWindows(void) {
     int nCount = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountIconWindow, (LPARAM)&nCount);
+    HWND hWnd = NULL;
+    while ((hWnd = FindWindowExA(NULL, hWnd, "SC_WND", NULL)) != NULL) ++nCount;
     return nCount;
 }
 
-/* Whether the loaded DLL's version block carries the package's version. */
+// Whether the loaded DLL's version block carries the package's version.
 static BOOL HasPackageVersion(void) {
     char szPath[MAX_PATH];
     static BYTE block[4096];

@@ -3,7 +3,9 @@
 // host's window receives the chosen commands. The library itself is unchanged. The host also
 // clicks and calls in any order, from any thread: presses on icons while a menu is open, exports
 // and the stop from a second thread during a menu, a worker that reports a reader or shows the
-// information window and then goes away.
+// information window and then goes away. And the guard of the exports: hostile text pointers
+// contained (a call with one does nothing at all), the busy flag left clear on that path too (a
+// following velStopTray does not wait), and calls after the stop ignored.
 #include <gtest/gtest.h>
 #include <windows.h>
 // commctrl.h needs windows.h first.
@@ -27,6 +29,9 @@ namespace {
 using Lines = std::vector<std::string>;
 using Commands = std::vector<WPARAM>;
 constexpr UINT kTrayCallback = 4702;
+
+// The DLL's pauses, cut short so that the rotation's frames come quickly.
+void WINAPI QuickSleep(DWORD nMs) { Sleep(nMs / 50); }
 
 // What the last menu showed ("text=command", "-" for a separator) and the command to choose in it.
 Lines g_menu;
@@ -165,13 +170,6 @@ TEST_F(Tray, AnIconTheShellRefusedIsAddedWhenTheShellAnnouncesItself) {
     EXPECT_EQ(Calls(), (Lines{"add MIT 203 'later'"}));
 }
 
-namespace {
-
-// The DLL's pauses, cut short so that the rotation's frames come quickly.
-void WINAPI QuickSleep(DWORD nMs) { Sleep(nMs / 50); }
-
-}  // namespace
-
 TEST_F(Tray, RotationStepsThroughTheFourPicturesAndRestsAfterTheStop) {
     ASSERT_EQ(api.velStartTray(nullptr, TRUE), VEL_OK);
     names[shell->Calls().at(0).hIcon] = "rest";
@@ -235,10 +233,10 @@ TEST_F(Tray, MenusListTheHostsEntriesOnceThenTheLibrarysOwn) {
 }
 
 TEST_F(Tray, ChosenCommandsSignalTheMonitorAsTheRulesSay) {
-    // With the stand-in velSEMx.exe running only 0x1800 itself signals, before the command is
-    // posted; with the SEM flag the menus look for velSEMm.exe, so velSEMx.exe does not count.
-    // Without a stand-in every command signals, here the test's own event, and the SEM menu
-    // (closed unchosen) stops the tray; without a host window nothing is posted or signalled.
+    // With the stand-in velSEMx.exe running only 0x1800 itself signals the monitor's events
+    // (break, then shutdown); with the SEM flag the menus look for velSEMm.exe, so velSEMx.exe does
+    // not count. Without a stand-in every command signals, here the test's own event, and the SEM
+    // menu (closed unchosen) stops the tray; without a host window nothing is posted or signalled.
     const struct {
         int nRun;  // cases of one run share a stand-in (runs 1, 2 and 5), which ends at a signal
         BOOL bSEMm;
@@ -283,6 +281,52 @@ TEST_F(Tray, ChosenCommandsSignalTheMonitorAsTheRulesSay) {
                   bHeard ? "ready\r\nMonitorBreakEvent\r\nMonitorShutdown\r\n" : "");
     }
     CloseHandle(hShutdown);
+}
+
+TEST_F(Tray, UnreadableTextsAndCallsAfterTheStopDoNothing) {
+    // Pointers that cannot be read: a small number, a kernel address and a string that runs
+    // without terminator into an inaccessible page.
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    auto* pPages = static_cast<char*>(
+        VirtualAlloc(nullptr, 2 * si.dwPageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(pPages, nullptr);
+    DWORD dwOld = 0;
+    ASSERT_TRUE(VirtualProtect(pPages + si.dwPageSize, si.dwPageSize, PAGE_NOACCESS, &dwOld));
+    memset(pPages, 'x', si.dwPageSize);
+    const LPCSTR hostile[] = {reinterpret_cast<LPCSTR>(1), reinterpret_cast<LPCSTR>(0xFFFF0000),
+                              pPages + si.dwPageSize - 8, pPages + si.dwPageSize};
+    EXPECT_EQ(api.velCardPresent("Reader A", 1), 0u);
+    for (LPCSTR pszHostile : hostile) {
+        shell->Take();
+        EXPECT_EQ(api.velCardPresent(pszHostile, 1) + api.velCardAbsent(pszHostile, 1) +
+                      api.velHideChipIcon(pszHostile) +
+                      api.velCardIdentified("Reader A", pszHostile, 0, 0, 1) +
+                      api.velMMVAlert(pszHostile, "text", 0) +
+                      api.velMMVAlert("tip", pszHostile, 0),
+                  0u);
+        EXPECT_TRUE(shell->Take().empty());
+    }
+    VirtualFree(pPages, 0, MEM_RELEASE);
+    // The library is still whole: a long and a non-ASCII reader name work.
+    const std::string longName(64 * 1024, 'R');
+    api.velCardPresent(longName.c_str(), 1);
+    api.velCardIdentified("Leser \xC4\xD6\xDC", longName.c_str(), 0, 0, 1);
+    const std::string added = "add MIT 203 '" + longName.substr(0, 127) + "'";  // tooltips are cut
+    EXPECT_EQ(Calls(), (Lines{added, added}));
+    // A velStopTray that waited for a busy flag takes 3 s; one that did not, far less.
+    DWORD nStart = GetTickCount();
+    EXPECT_EQ(api.velStopTray(), 0u);
+    EXPECT_LT(GetTickCount() - nStart, 1500u);
+    // After the stop nothing runs: even a start returns 0 at once, and nothing reaches the shell.
+    shell->Take();
+    nStart = GetTickCount();
+    EXPECT_EQ(api.velStartTray(nullptr, TRUE) + api.velCardPresent("Reader B", 1) +
+                  api.velAddChipTray("Reader A", 1) + api.velShowInformation(5424) +
+                  api.velStartSEMRotation() + api.velStopTray(),
+              0u);
+    EXPECT_LT(GetTickCount() - nStart, 1500u);
+    EXPECT_TRUE(shell->Take().empty());
 }
 
 namespace {
