@@ -2,12 +2,12 @@
 // a hidden window, shows a reader's chip icon and stops. The last line it prints is
 // "velConsumer: N passed, M failed"; the exit code is 0 when nothing failed.
 #include <stdio.h>
+#include <string.h>
 #include <windows.h>
 
 #include "velTrayLib.h"
 
-static int g_nPassed;  // checks that held
-static int g_nFailed;  // checks that did not
+static int g_nPassed, g_nFailed;  // checks that held, and that did not
 
 // Counts a check, and names it when it did not hold.
 static void Check(BOOL bHeld, const char* pszWhat) {
@@ -24,24 +24,28 @@ static int IconWindows(void) {
     return nCount;
 }
 
-// Whether the loaded DLL's version block carries the package's version.
+// Whether the loaded DLL's version block is a DLL's, names its file and carries the package's
+// version.
 static BOOL HasPackageVersion(void) {
     char szPath[MAX_PATH];
     static BYTE block[4096];
     VS_FIXEDFILEINFO* pInfo = NULL;
+    const char* pszName = NULL;
     UINT nLen = 0;
     if (!GetModuleFileNameA(GetModuleHandleA("velTrayLib.dll"), szPath, MAX_PATH) ||
         !GetFileVersionInfoA(szPath, 0, sizeof block, block) ||
-        !VerQueryValueA(block, "\\", (void**)&pInfo, &nLen))
+        !VerQueryValueA(block, "\\", (void**)&pInfo, &nLen) ||
+        !VerQueryValueA(block, "\\StringFileInfo\\040704B0\\OriginalFilename", (void**)&pszName,
+                        &nLen))
         return FALSE;
-    return pInfo->dwFileVersionMS == MAKELONG(VEL_MINOR, VEL_MAJOR) &&
+    return pInfo->dwFileType == VFT_DLL && strcmp(pszName, "velTrayLib.dll") == 0 &&
+           pInfo->dwFileVersionMS == MAKELONG(VEL_MINOR, VEL_MAJOR) &&
            pInfo->dwFileVersionLS == MAKELONG(0, VEL_PATCH);
 }
 
 int main(void) {
     HWND hHost = CreateWindowA("STATIC", "velConsumer", 0, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
-    Check(hHost != NULL, "the host's window");
-    Check(HasPackageVersion(), "the DLL's version is the package's");
+    Check(HasPackageVersion(), "the DLL's version block");
     Check(velStartTray(hHost, FALSE) == VEL_OK, "velStartTray with the stand-ins beside the DLL");
     const int nStarted = IconWindows();
     Check(velCardPresent("Consumer Reader", 0x10000) == VEL_OK, "velCardPresent");

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -28,12 +29,8 @@ TempFolder::TempFolder(std::initializer_list<const char*> built) {
 
 TempFolder::~TempFolder() {
     for (HMODULE hModule : m_modules) FreeLibrary(hModule);
-    WIN32_FIND_DATAA found;
-    const HANDLE hFind = FindFirstFileA((m_path + "*").c_str(), &found);
-    for (BOOL bMore = hFind != INVALID_HANDLE_VALUE; bMore; bMore = FindNextFileA(hFind, &found))
-        DeleteFileA((m_path + found.cFileName).c_str());
-    FindClose(hFind);
-    RemoveDirectoryA(m_path.c_str());
+    std::error_code error;  // what stays behind is the temporary folder's
+    std::filesystem::remove_all(m_path, error);
 }
 
 bool TempFolder::Copy(const std::string& source, const std::string& name) const {
@@ -74,21 +71,19 @@ StringBlocks BlocksOf(const std::map<UINT, std::wstring>& texts) {
     std::map<WORD, std::wstring[16]> entries;
     for (const auto& [nId, text] : texts) entries[static_cast<WORD>(nId / 16 + 1)][nId % 16] = text;
     StringBlocks blocks;
-    for (const auto& [nBlock, slots] : entries) {
+    for (const auto& [nBlock, slots] : entries)
         for (const std::wstring& text : slots)
             blocks[nBlock] += static_cast<wchar_t>(text.size()) + text;
-    }
     return blocks;
 }
 
 bool WriteStringBlocks(const std::string& path, const StringBlocks& blocks, bool bOnly) {
     const HANDLE hUpdate = BeginUpdateResourceA(path.c_str(), bOnly);
     bool bDone = hUpdate != nullptr;
-    for (const auto& [nBlock, words] : blocks) {
+    for (const auto& [nBlock, words] : blocks)
         bDone = bDone && UpdateResourceA(hUpdate, MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(nBlock), 0,
                                          const_cast<wchar_t*>(words.data()),
                                          static_cast<DWORD>(words.size() * sizeof(wchar_t)));
-    }
     return hUpdate != nullptr && EndUpdateResourceA(hUpdate, !bDone) && bDone;
 }
 
