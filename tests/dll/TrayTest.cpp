@@ -307,7 +307,7 @@ TEST_F(Tray, UnreadableTextsAndCallsAfterTheStopDoNothing) {
     ASSERT_NE(pPages, nullptr);
     DWORD dwOld = 0;
     ASSERT_TRUE(VirtualProtect(pPages + kPage, kPage, PAGE_NOACCESS, &dwOld));
-    memset(pPages, 'x', kPage);
+    std::fill_n(pPages, kPage, 'x');
     const LPCSTR hostile[] = {reinterpret_cast<LPCSTR>(1), reinterpret_cast<LPCSTR>(0xFFFF0000),
                               pPages + kPage - 8, pPages + kPage};
     EXPECT_EQ(api.velCardPresent("Reader A", 1), 0u);

@@ -29,7 +29,7 @@ TempFolder::TempFolder(std::initializer_list<const char*> built) {
 
 TempFolder::~TempFolder() {
     for (HMODULE hModule : m_modules) FreeLibrary(hModule);
-    std::error_code error;  // what stays behind is the temporary folder's
+    std::error_code error;  // a file that cannot go stays in the temporary folder
     std::filesystem::remove_all(m_path, error);
 }
 

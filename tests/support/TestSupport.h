@@ -1,6 +1,6 @@
-// What the test programs share: the program's folder, folders staged for one case, string tables
-// written into a language library, the suite's options server registered for a test, and the
-// library's calls to the shell as one line each.
+// What the test programs share: the program's folder, folders staged for one case, a host's window
+// that keeps the commands it receives, string tables written into a language library, the suite's
+// options server registered for a test, and the library's calls to the shell as one line each.
 #pragma once
 
 #include <windows.h>
@@ -46,10 +46,12 @@ class TempFolder {
 // A host's window (hidden) that keeps the commands the library posts to it.
 class HostWindow {
   public:
+    // Creates the window (registering its class the first time).
     HostWindow();
     ~HostWindow() { DestroyWindow(m_hWnd); }
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
+    // The window, as the exports take it.
     operator HWND() const { return m_hWnd; }
 
     // The wParam of each WM_COMMAND with 0 in lParam, in the order of arrival; a command with
