@@ -42,13 +42,10 @@ void Book(Pool pool, uintptr_t nKey, bool bCreated) {
     EnterCriticalSection(&g_booksLock);
     if (!g_bBooking) {
         g_bBooking = true;
-        auto found = g_books[pool].find(nKey);
-        if (bCreated && (pool == kModule))
-            ++g_books[pool][nKey];
-        else if (bCreated)
-            g_books[pool][nKey] = 1;
-        else if (found != g_books[pool].end() && (pool == kHeap || --found->second == 0))
-            g_books[pool].erase(found);
+        auto& book = g_books[pool];
+        const auto found = book.find(nKey);
+        if (bCreated) book[nKey] = pool == kModule ? book[nKey] + 1 : 1;
+        if (!bCreated && found != book.end() && --found->second == 0) book.erase(found);
         g_bBooking = false;
     }
     LeaveCriticalSection(&g_booksLock);
@@ -87,28 +84,18 @@ F Original(int nId) {
     return reinterpret_cast<F>(g_originals[nId]);
 }
 
-// Calls the original and books what it created.
-template <int Id, typename R, typename... A>
-R WINAPI Creating(A... args) {
+// Calls the original and books what it created (its result), or what it freed (its first
+// argument) when it succeeded.
+template <int Id, bool bCreates, typename R, typename... A>
+R WINAPI Counting(A... args) {
+    const uintptr_t keys[] = {(uintptr_t)(args)..., 0};
     const R r = Original<R(WINAPI*)(A...)>(Id)(args...);
-    Book(g_bends[Id].pool, (uintptr_t)(r), true);
+    if (bCreates || r) Book(g_bends[Id].pool, bCreates ? (uintptr_t)(r) : keys[0], bCreates);
     return r;
 }
-template <int Id, typename R, typename... A>
-void* CreatorFor(R(WINAPI*)(A...)) {
-    return reinterpret_cast<void*>(&Creating<Id, R, A...>);
-}
-// Calls the original and books the object it freed: the first argument, or the second.
-template <int Id, int Arg, typename R, typename... A>
-R WINAPI Deleting(A... args) {
-    const uintptr_t keys[] = {(uintptr_t)(args)...};
-    const R r = Original<R(WINAPI*)(A...)>(Id)(args...);
-    if (r) Book(g_bends[Id].pool, keys[Arg], false);
-    return r;
-}
-template <int Id, int Arg = 0, typename R, typename... A>
-void* DeleterFor(R(WINAPI*)(A...)) {
-    return reinterpret_cast<void*>(&Deleting<Id, Arg, R, A...>);
+template <int Id, bool bCreates, typename R, typename... A>
+void* CountingFor(R(WINAPI*)(A...)) {
+    return reinterpret_cast<void*>(&Counting<Id, bCreates, R, A...>);
 }
 
 // The hand-written replacements, at the places their Original calls name (0 to 5).
@@ -120,10 +107,10 @@ BOOL WINAPI CountingDuplicateHandle(HANDLE hFrom, HANDLE hSource, HANDLE hTo, HA
         Book(kKernel, reinterpret_cast<uintptr_t>(*phTarget), true);
     return bDone;
 }
-uintptr_t __cdecl CountingBeginThreadEx(void* pSecurity, unsigned nStack,
-                                        unsigned(__stdcall* pfnEntry)(void*), void* pArg,
-                                        unsigned nFlags, unsigned* pnThreadId) {
-    const uintptr_t hThread = Original<decltype(&CountingBeginThreadEx)>(1)(
+uintptr_t __cdecl Counting_beginthreadex(void* pSecurity, unsigned nStack,
+                                         unsigned(__stdcall* pfnEntry)(void*), void* pArg,
+                                         unsigned nFlags, unsigned* pnThreadId) {
+    const uintptr_t hThread = Original<decltype(&Counting_beginthreadex)>(1)(
         pSecurity, nStack, pfnEntry, pArg, nFlags, pnThreadId);
     Book(kKernel, hThread, true);
     return hThread;
@@ -154,13 +141,12 @@ void WINAPI CountingSleep(DWORD nMs) {
 #define VEL_HAND(dll, fn, pool) \
     { #dll ".dll", #fn, reinterpret_cast < void*>(&Counting##fn), pool }
 #define VEL_NEW(id, dll, fn, pool) \
-    { #dll ".dll", #fn, CreatorFor < id>(&fn), pool }
-#define VEL_DEL(id, dll, fn, pool, ...) \
-    { #dll ".dll", #fn, DeleterFor < id, ##__VA_ARGS__>(&fn), pool }
+    { #dll ".dll", #fn, CountingFor < id, true>(&fn), pool }
+#define VEL_DEL(id, dll, fn, pool) \
+    { #dll ".dll", #fn, CountingFor < id, false>(&fn), pool }
 // clang-format off
 const Bend g_bends[] = {
-    VEL_HAND(kernel32, DuplicateHandle, kKernel),
-    {"msvcrt.dll", "_beginthreadex", reinterpret_cast<void*>(&CountingBeginThreadEx), kKernel},
+    VEL_HAND(kernel32, DuplicateHandle, kKernel), VEL_HAND(msvcrt, _beginthreadex, kKernel),
     VEL_HAND(msvcrt, malloc, kHeap), VEL_HAND(msvcrt, realloc, kHeap),
     VEL_HAND(msvcrt, free, kHeap), VEL_HAND(kernel32, Sleep, kHeap),
     VEL_NEW(6, gdi32, CreateBitmap, kGdi), VEL_NEW(7, gdi32, CreateCompatibleBitmap, kGdi),
@@ -191,23 +177,14 @@ void Pump() {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
-// A visible popup of the library's menus on this thread.
-BOOL CALLBACK FindOpenMenu(HWND hWnd, LPARAM lParam) {
-    char szClass[32] = "";
-    GetClassNameA(hWnd, szClass, sizeof szClass);
-    if (lstrcmpA(szClass, "BitmapMenu") == 0 && IsWindowVisible(hWnd))
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
-    return TRUE;
-}
-
 int g_nTicks = 0;            // ticks of the driver in the current menu
 bool g_bMenuFailed = false;  // a menu did not open
 
 // Runs in the menu's modal loop (10 ms apart): closes the open menu with Escape; a loop whose
 // menu never shows ends.
 void CALLBACK CloseMenu(HWND, UINT, UINT_PTR nTimer, DWORD) {
-    HWND hMenu = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &FindOpenMenu, reinterpret_cast<LPARAM>(&hMenu));
+    HWND hMenu = FindWindowA("BitmapMenu", nullptr);
+    if (hMenu != nullptr && !IsWindowVisible(hMenu)) hMenu = nullptr;
     if (hMenu == nullptr && ++g_nTicks < 500) return;
     KillTimer(nullptr, nTimer);
     g_bMenuFailed = g_bMenuFailed || hMenu == nullptr;
@@ -215,60 +192,47 @@ void CALLBACK CloseMenu(HWND, UINT, UINT_PTR nTimer, DWORD) {
     if (hMenu != nullptr) SendMessageA(hMenu, WM_KEYDOWN, VK_ESCAPE, 1);
 }
 
-// The workloads; each runs n cycles.
-void ChipStateChanges(int n) {
+// The workloads, one cycle each; i counts the cycles of a round.
+void ChipStateChange(int i) {
     CChipIcon* pChip = Mgr().GetChipIcon(kReader, 3);
-    for (int i = 0; i < n; ++i) {
-        const int nStep = i % 6;
-        if (nStep == 0) pChip->SetAbsent(kReader);
-        if (nStep == 1) pChip->SetPresent();
-        if (nStep == 2) pChip->SetIdentify();
-        if (nStep == 3) pChip->SetIdentified("Leak Check Card");
-        if (nStep == 4) pChip->SetUnknown();
-        if (nStep == 5) pChip->SetActive();
-    }
-    Pump();
+    if (i % 6 == 0) pChip->SetAbsent(kReader);
+    if (i % 6 == 1) pChip->SetPresent();
+    if (i % 6 == 2) pChip->SetIdentify();
+    if (i % 6 == 3) pChip->SetIdentified("Leak Check Card");
+    if (i % 6 == 4) pChip->SetUnknown();
+    if (i % 6 == 5) pChip->SetActive();
 }
 
-void MenuCycles(int n) {
+void MenuCycle(int) {
     CChipIcon* pChip = Mgr().GetChipIcon(kReader, 3);
-    for (int i = 0; i < n; ++i) {
-        g_nTicks = 0;
-        const UINT_PTR nTimer = SetTimer(nullptr, 0, 10, &CloseMenu);
-        CIconMenu::Open(CIconMenu::Kind::kChip, pChip->GetMenuEntries(), pChip->GetCmdBase());
-        KillTimer(nullptr, nTimer);
-        Pump();
-    }
+    g_nTicks = 0;
+    const UINT_PTR nTimer = SetTimer(nullptr, 0, 10, &CloseMenu);
+    CIconMenu::Open(CIconMenu::Kind::kChip, pChip->GetMenuEntries(), pChip->GetCmdBase());
+    KillTimer(nullptr, nTimer);
 }
 
 // Shows and hides the information window, sliding and at once by turns.
-void InfoWindowCycles(int n) {
-    for (int i = 0; i < n; ++i) {
-        Mgr().GetSemIcon()->ShowText(i % 2 == 0 ? "Leak check: the card was read" : "Leak check");
-        Mgr().GetSemIcon()->HideInformation(i % 2 == 0 ? HideMode::kSlide : HideMode::kAtOnce);
-        Pump();
-    }
+void InfoWindowCycle(int i) {
+    Mgr().GetSemIcon()->ShowText(i % 2 == 0 ? "Leak check: the card was read" : "Leak check");
+    Mgr().GetSemIcon()->HideInformation(i % 2 == 0 ? HideMode::kSlide : HideMode::kAtOnce);
 }
 
-void RotationCycles(int n) {
-    for (int i = 0; i < n; ++i) {
-        Mgr().GetSemIcon()->StartRotation();
-        Original<decltype(&Sleep)>(5)(5);  // a few frames go by before the stop
-        Mgr().GetSemIcon()->StopRotation();
-        Pump();
-    }
+void RotationCycle(int) {
+    Mgr().GetSemIcon()->StartRotation();
+    Original<decltype(&Sleep)>(5)(5);  // a few frames go by before the stop
+    Mgr().GetSemIcon()->StopRotation();
 }
 
 // Each workload's name, function, warm-up cycles and first round's cycles (the second: twice).
 const struct {
-    const char* pszName;  // as the table shows it
-    void (*pfnRun)(int);  // the workload
-    int nWarmUp;          // cycles of the warm-up round
-    int nRound;           // cycles of the first measured round
-} kWorkloads[] = {{"chip state changes", &ChipStateChanges, 12, 60},
-                  {"menu cycles", &MenuCycles, 5, 20},
-                  {"info window cycles", &InfoWindowCycles, 10, 20},
-                  {"rotation cycles", &RotationCycles, 3, 5}};
+    const char* pszName;    // as the table shows it
+    void (*pfnCycle)(int);  // one cycle of the workload
+    int nWarmUp;            // cycles of the warm-up round
+    int nRound;             // cycles of the first measured round
+} kWorkloads[] = {{"chip state changes", &ChipStateChange, 12, 60},
+                  {"menu cycles", &MenuCycle, 5, 20},
+                  {"info window cycles", &InfoWindowCycle, 10, 20},
+                  {"rotation cycles", &RotationCycle, 3, 5}};
 const char* const kBookNames[] = {"GDI objects", "windows", "menus",      "hooks",
                                   "handles",     "modules", "heap blocks"};
 
@@ -303,10 +267,13 @@ bool Run() {
     InterlockedExchange(&g_nFastClock, 1);
     bool bPassed = true;
     for (const auto& work : kWorkloads) {
-        work.pfnRun(work.nWarmUp);
         long live[3][kPools];
+        // Round 0 is the warm-up; the books after it are the base.
         for (int nRound = 0; nRound < 3; ++nRound) {
-            if (nRound > 0) work.pfnRun(work.nRound * nRound);
+            for (int i = 0; i < (nRound == 0 ? work.nWarmUp : work.nRound * nRound); ++i) {
+                work.pfnCycle(i);
+                Pump();
+            }
             for (int b = 0; b < kPools; ++b) live[nRound][b] = Live(static_cast<Pool>(b));
         }
         for (int b = 0; b < kPools; ++b) {
