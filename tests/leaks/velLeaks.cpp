@@ -34,7 +34,6 @@ std::unordered_map<uintptr_t, int> g_books[kPools];
 // own allocations out.
 CRITICAL_SECTION g_booksLock;
 bool g_bBooking = false;
-volatile LONG g_nFastClock = 0;
 
 // Books an object created (bCreated) or freed; any other key alive again was freed unseen.
 void Book(Pool pool, uintptr_t nKey, bool bCreated) {
@@ -85,20 +84,23 @@ F Original(int nId) {
 }
 
 // Calls the original and books what it created (its result), or what it freed (its first
-// argument) when it succeeded.
-template <int Id, bool bCreates, typename R, typename... A>
-R WINAPI Counting(A... args) {
-    const uintptr_t keys[] = {(uintptr_t)(args)..., 0};
-    const R r = Original<R(WINAPI*)(A...)>(Id)(args...);
-    if (bCreates || r) Book(g_bends[Id].pool, bCreates ? (uintptr_t)(r) : keys[0], bCreates);
-    return r;
-}
-template <int Id, bool bCreates, typename R, typename... A>
-void* CountingFor(R(WINAPI*)(A...)) {
-    return reinterpret_cast<void*>(&Counting<Id, bCreates, R, A...>);
-}
+// argument) when it succeeded: for the functions of either calling convention.
+#define VEL_COUNTING(convention, name)                                                            \
+    template <int Id, bool bCreates, typename R, typename... A>                                   \
+    R convention name(A... args) {                                                                \
+        const uintptr_t keys[] = {(uintptr_t)(args)..., 0};                                       \
+        const R r = Original<R(convention*)(A...)>(Id)(args...);                                  \
+        if (bCreates || r) Book(g_bends[Id].pool, bCreates ? (uintptr_t)(r) : keys[0], bCreates); \
+        return r;                                                                                 \
+    }                                                                                             \
+    template <int Id, bool bCreates, typename R, typename... A>                                   \
+    void* CountingFor(R(convention*)(A...)) {                                                     \
+        return reinterpret_cast<void*>(&name<Id, bCreates, R, A...>);                             \
+    }
+VEL_COUNTING(WINAPI, CountingStdcall)
+VEL_COUNTING(__cdecl, CountingCdecl)
 
-// The hand-written replacements, at the places their Original calls name (0 to 5).
+// The hand-written replacements, at the places their Original calls name (0, 3 to 5).
 BOOL WINAPI CountingDuplicateHandle(HANDLE hFrom, HANDLE hSource, HANDLE hTo, HANDLE* phTarget,
                                     DWORD nAccess, BOOL bInherit, DWORD nOptions) {
     const BOOL bDone = Original<decltype(&DuplicateHandle)>(0)(hFrom, hSource, hTo, phTarget,
@@ -106,19 +108,6 @@ BOOL WINAPI CountingDuplicateHandle(HANDLE hFrom, HANDLE hSource, HANDLE hTo, HA
     if (bDone && hTo == GetCurrentProcess() && phTarget != nullptr)
         Book(kKernel, reinterpret_cast<uintptr_t>(*phTarget), true);
     return bDone;
-}
-uintptr_t __cdecl Counting_beginthreadex(void* pSecurity, unsigned nStack,
-                                         unsigned(__stdcall* pfnEntry)(void*), void* pArg,
-                                         unsigned nFlags, unsigned* pnThreadId) {
-    const uintptr_t hThread = Original<decltype(&Counting_beginthreadex)>(1)(
-        pSecurity, nStack, pfnEntry, pArg, nFlags, pnThreadId);
-    Book(kKernel, hThread, true);
-    return hThread;
-}
-void* __cdecl Countingmalloc(size_t nBytes) {
-    void* p = Original<void*(__cdecl*)(size_t)>(2)(nBytes);
-    Book(kHeap, reinterpret_cast<uintptr_t>(p), true);
-    return p;
 }
 void* __cdecl Countingrealloc(void* pOld, size_t nBytes) {
     void* p = Original<void*(__cdecl*)(void*, size_t)>(3)(pOld, nBytes);
@@ -132,11 +121,9 @@ void __cdecl Countingfree(void* p) {
     Book(kHeap, reinterpret_cast<uintptr_t>(p), false);
     Original<void(__cdecl*)(void*)>(4)(p);
 }
-// While the fast clock is on, the library's pauses (the information window's slide, the
-// rotation's frames) are cut to a yield, so that many cycles fit into seconds.
-void WINAPI CountingSleep(DWORD nMs) {
-    Original<decltype(&Sleep)>(5)(g_nFastClock != 0 && nMs != INFINITE ? 0 : nMs);
-}
+// The library's pauses (the information window's slide, the rotation's frames) are cut to a
+// yield, so that many cycles fit into seconds.
+void WINAPI CountingSleep(DWORD nMs) { Original<decltype(&Sleep)>(5)(nMs != INFINITE ? 0 : nMs); }
 
 #define VEL_HAND(dll, fn, pool) \
     { #dll ".dll", #fn, reinterpret_cast < void*>(&Counting##fn), pool }
@@ -146,8 +133,8 @@ void WINAPI CountingSleep(DWORD nMs) {
     { #dll ".dll", #fn, CountingFor < id, false>(&fn), pool }
 // clang-format off
 const Bend g_bends[] = {
-    VEL_HAND(kernel32, DuplicateHandle, kKernel), VEL_HAND(msvcrt, _beginthreadex, kKernel),
-    VEL_HAND(msvcrt, malloc, kHeap), VEL_HAND(msvcrt, realloc, kHeap),
+    VEL_HAND(kernel32, DuplicateHandle, kKernel), VEL_NEW(1, msvcrt, _beginthreadex, kKernel),
+    VEL_NEW(2, msvcrt, malloc, kHeap), VEL_HAND(msvcrt, realloc, kHeap),
     VEL_HAND(msvcrt, free, kHeap), VEL_HAND(kernel32, Sleep, kHeap),
     VEL_NEW(6, gdi32, CreateBitmap, kGdi), VEL_NEW(7, gdi32, CreateCompatibleBitmap, kGdi),
     VEL_NEW(8, gdi32, CreateFontA, kGdi), VEL_NEW(9, gdi32, CreateFontIndirectA, kGdi),
@@ -264,7 +251,6 @@ bool Run() {
     for (int i = 0; i < 4; ++i) Mgr().m_hSemIcon[i] = LoadIconA(nullptr, pictures[i]);
     Mgr().GetSemIcon()->Show();
     Mgr().GetChipIcon(kReader, 3)->Show();
-    InterlockedExchange(&g_nFastClock, 1);
     bool bPassed = true;
     for (const auto& work : kWorkloads) {
         long live[3][kPools];
