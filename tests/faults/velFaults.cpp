@@ -108,28 +108,26 @@ std::string Expected(bool bStarts, const Texts& texts) {
 
 TEST(Faults, DesignComponentsThatCannotServeFailTheStartOnly) {
     // Without four pictures there is no SEM icon; the chip icons keep the library's own pictures.
-    const std::string variants = ProgramFolder() + "testdata\\design\\";
+    const auto built = [](const std::string& name) { return ReadBytes(ProgramFolder() + name); };
     const struct {
         const char* pszCase;
-        std::string source;  // copied as velDsgn.dll; empty: the bytes below instead
-        std::string bytes;   // written as velDsgn.dll; empty too: no velDsgn.dll
+        std::string bytes;  // written as velDsgn.dll; empty: no velDsgn.dll
         bool bStarts;
     } cases[] = {
-        {"shipped", "velDsgn.dll", "", true},
-        {"missing", "", "", false},
-        {"text file", "", "This is no library.\r\n", false},
-        {"MZ and garbage", "", "MZ" + Garbage(3000), false},
-        {"no DllGetClassObject", variants + "anchor\\velAnchor.dll", "", false},
-        {"no IvelDsgn", variants + "refusing\\velDsgn.dll", "", false},
-        {"every read fails", variants + "failing\\velDsgn.dll", "", false},
-        {"picture without status", variants + "withhold\\velDsgn.dll", "", false},
-        {"odd types, failed 101 and 205", variants + "odd\\velDsgn.dll", "", true},
+        {"shipped", built("velDsgn.dll"), true},
+        {"missing", "", false},
+        {"text file", "This is no library.\r\n", false},
+        {"MZ and garbage", "MZ" + Garbage(3000), false},
+        {"no DllGetClassObject", built("testdata\\design\\anchor\\velAnchor.dll"), false},
+        {"no IvelDsgn", built("testdata\\design\\refusing\\velDsgn.dll"), false},
+        {"every read fails", built("testdata\\design\\failing\\velDsgn.dll"), false},
+        {"picture without status", built("testdata\\design\\withhold\\velDsgn.dll"), false},
+        {"odd types, failed 101 and 205", built("testdata\\design\\odd\\velDsgn.dll"), true},
     };
     for (const auto& c : cases) {
         Stage stage;
         stage.Remove("velDsgn.dll");
-        EXPECT_TRUE(c.source.empty() ? c.bytes.empty() || stage.Write("velDsgn.dll", c.bytes)
-                                     : stage.Copy(c.source, "velDsgn.dll"));
+        EXPECT_TRUE(c.bytes.empty() || stage.Write("velDsgn.dll", c.bytes));
         EXPECT_EQ(Drive(stage), Expected(c.bStarts, kEnglish)) << c.pszCase;
     }
 }

@@ -125,13 +125,11 @@ void __cdecl Countingfree(void* p) {
 // yield, so that many cycles fit into seconds.
 void WINAPI CountingSleep(DWORD nMs) { Original<decltype(&Sleep)>(5)(nMs != INFINITE ? 0 : nMs); }
 
-#define VEL_HAND(dll, fn, pool) \
-    { #dll ".dll", #fn, reinterpret_cast < void*>(&Counting##fn), pool }
-#define VEL_NEW(id, dll, fn, pool) \
-    { #dll ".dll", #fn, CountingFor < id, true>(&fn), pool }
-#define VEL_DEL(id, dll, fn, pool) \
-    { #dll ".dll", #fn, CountingFor < id, false>(&fn), pool }
 // clang-format off
+// The bent imports: hand-written replacements, and the counting template's creations and frees.
+#define VEL_HAND(dll, fn, pool) {#dll ".dll", #fn, reinterpret_cast<void*>(&Counting##fn), pool}
+#define VEL_NEW(id, dll, fn, pool) {#dll ".dll", #fn, CountingFor<id, true>(&fn), pool}
+#define VEL_DEL(id, dll, fn, pool) {#dll ".dll", #fn, CountingFor<id, false>(&fn), pool}
 const Bend g_bends[] = {
     VEL_HAND(kernel32, DuplicateHandle, kKernel), VEL_NEW(1, msvcrt, _beginthreadex, kKernel),
     VEL_NEW(2, msvcrt, malloc, kHeap), VEL_HAND(msvcrt, realloc, kHeap),
