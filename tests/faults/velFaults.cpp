@@ -63,7 +63,7 @@ std::string Tip(const std::vector<ShellCall>& calls) {
 
 // Loads the staged copy, starts the tray, puts a new reader through identify and unknown (running
 // between them what the case changes), turns the SEM icon when the start succeeded, stops and
-// unloads. The line tells the start's result and shell calls, the reader's first call, the unknown
+// unloads. The line tells the start's result and shell calls, the reader's calls, the unknown
 // state's tooltip and the turning icon's.
 std::string Drive(const Stage& stage, const std::function<void()>& between = nullptr) {
     VelTrayApi api;
@@ -78,8 +78,7 @@ std::string Drive(const Stage& stage, const std::function<void()>& between = nul
         line = nStart == VEL_OK ? "started" : nStart == VEL_E_FAIL ? "failed" : "?";
         for (const std::string& call : Describe(shell.Take(), names)) line += ", " + call;
         api.velCardIdentify("R", 1);
-        const std::vector<ShellCall> identify = shell.Take();
-        line += " | " + (identify.empty() ? "none" : Describe(identify[0], names));
+        for (const std::string& call : Describe(shell.Take(), names)) line += " | " + call;
         if (between) between();
         api.velCardUnknown("R", 1);
         line += " | " + Tip(shell.Take());

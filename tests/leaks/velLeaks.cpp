@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -236,12 +235,9 @@ bool Run() {
     }
     patches.emplace_back(new CImportPatch(nullptr, "shell32.dll", "Shell_NotifyIconA",
                                           reinterpret_cast<void*>(&AcceptIcon)));
-    // The built library supplies the icons, the dialog and the pictures; the language libraries
-    // beside the program the texts.
-    char szPath[MAX_PATH] = "";
-    std::string path(szPath, GetModuleFileNameA(nullptr, szPath, MAX_PATH));
-    g_hLibInstance =
-        LoadLibraryA((path.substr(0, path.rfind('\\') + 1) + "velTrayLib.dll").c_str());
+    // The built library beside the program (where the loader looks first) supplies the icons, the
+    // dialog and the pictures; the language libraries beside it the texts.
+    g_hLibInstance = LoadLibraryA("velTrayLib.dll");
     if (g_hLibInstance == nullptr) return printf("velLeaks: no velTrayLib.dll beside me\n"), false;
     g_textTable.Load(GetModuleHandleA(nullptr));
     // System icons stand in for the design component's four pictures.

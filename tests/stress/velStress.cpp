@@ -22,6 +22,7 @@
 namespace {
 
 constexpr int kThreads = 4;
+using Rng = std::mt19937;
 std::atomic<int> g_nFailures{0};
 // The library under load.
 VelTrayApi g_api;
@@ -47,65 +48,59 @@ const std::string kLong(64 * 1024, 'L');
 const std::vector<const char*> kTexts({nullptr, "", reinterpret_cast<const char*>(1), kLong.c_str(),
                                        "Leser \xC4\xD6\xDC \xE9\xE8", "\x81\x40\x82\xA0 reader",
                                        "Reader 0", "Reader 1", "Reader 2", "reader 0"});
-const char* PickText(std::mt19937& rng) { return kTexts[rng() % kTexts.size()]; }
+// One of them.
+const char* Text(Rng& rng) { return kTexts[rng() % kTexts.size()]; }
 
-DWORD PickNumber(std::mt19937& rng) {
+// A number at a bound, a known id, or any.
+DWORD Num(Rng& rng) {
     static const DWORD kNumbers[] = {0,      1,      3,      0x4000, 0x1800, 0xFFFFFFFF,
                                      0x7FFF, 0x8000, 0xFFFF, 5424,   4908,   0x80000000};
     return rng() % 3 == 0 ? static_cast<DWORD>(rng()) : kNumbers[rng() % 12];
 }
 
-// The arguments of one call, drawn at random.
-struct Args {
-    const char* a;  // a reader name or text
-    const char* b;  // another text
-    DWORD x, y;     // numbers
-};
-
-// One export and how often it is drawn: the calls that slide the information window (its
-// pauses are specified) come seldom, the rest often. velStartTray is the user-interface
-// thread's (it makes its thread the home of the windows): the main thread calls it amid the
-// storm.
+// One export and how often it is drawn, with arguments drawn at random: the calls that slide
+// the information window (its pauses are specified) come seldom, the rest often. velStartTray is
+// the user-interface thread's (it makes its thread the home of the windows): the main thread calls
+// it amid the storm.
 const struct {
-    const char* pszName;            // the export
-    int nWeight;                    // relative frequency
-    DWORD (*pfnCall)(const Args&);  // the call, on the library of g_api
+    const char* pszName;     // the export
+    int nWeight;             // relative frequency
+    DWORD (*pfnCall)(Rng&);  // the call, on the library of g_api
 } kCalls[] = {
-    {"velAddChipTray", 3, [](const Args& r) { return g_api.velAddChipTray(r.a, r.x); }},
-    {"velCardAbsent", 3, [](const Args& r) { return g_api.velCardAbsent(r.a, r.x); }},
-    {"velCardPresent", 4, [](const Args& r) { return g_api.velCardPresent(r.a, r.x); }},
-    {"velCardIdentify", 3, [](const Args& r) { return g_api.velCardIdentify(r.a, r.x); }},
+    {"velAddChipTray", 3, [](Rng& g) { return g_api.velAddChipTray(Text(g), Num(g)); }},
+    {"velCardAbsent", 3, [](Rng& g) { return g_api.velCardAbsent(Text(g), Num(g)); }},
+    {"velCardPresent", 4, [](Rng& g) { return g_api.velCardPresent(Text(g), Num(g)); }},
+    {"velCardIdentify", 3, [](Rng& g) { return g_api.velCardIdentify(Text(g), Num(g)); }},
     {"velCardIdentified", 1,
-     [](const Args& r) { return g_api.velCardIdentified(r.a, r.b, r.x, r.y, r.x); }},
-    {"velCardUnknown", 3, [](const Args& r) { return g_api.velCardUnknown(r.a, r.x); }},
-    {"velCardActive", 3, [](const Args& r) { return g_api.velCardActive(r.a, r.x); }},
-    {"velHideChipIcon", 2, [](const Args& r) { return g_api.velHideChipIcon(r.a); }},
+     [](Rng& g) { return g_api.velCardIdentified(Text(g), Text(g), Num(g), Num(g), Num(g)); }},
+    {"velCardUnknown", 3, [](Rng& g) { return g_api.velCardUnknown(Text(g), Num(g)); }},
+    {"velCardActive", 3, [](Rng& g) { return g_api.velCardActive(Text(g), Num(g)); }},
+    {"velHideChipIcon", 2, [](Rng& g) { return g_api.velHideChipIcon(Text(g)); }},
     {"velAddChipMenuItem", 2,
-     [](const Args& r) { return g_api.velAddChipMenuItem(r.a, r.x, r.y); }},
-    {"velAddSEMMenuItem", 2, [](const Args& r) { return g_api.velAddSEMMenuItem(r.x, r.y); }},
-    {"velShowInformation", 1, [](const Args& r) { return g_api.velShowInformation(r.x); }},
-    {"velHideInformation", 1, [](const Args&) { return g_api.velHideInformation(); }},
-    {"velMMVAlert", 1, [](const Args& r) { return g_api.velMMVAlert(r.a, r.b, r.x); }},
-    {"velStartSEMRotation", 1, [](const Args&) { return g_api.velStartSEMRotation(); }},
-    {"velStopSEMRotation", 1, [](const Args&) { return g_api.velStopSEMRotation(); }},
-    {"velSetDsgnColors", 1, [](const Args& r) { return g_api.velSetDsgnColors(r.x, r.y); }},
+     [](Rng& g) { return g_api.velAddChipMenuItem(Text(g), Num(g), Num(g)); }},
+    {"velAddSEMMenuItem", 2, [](Rng& g) { return g_api.velAddSEMMenuItem(Num(g), Num(g)); }},
+    {"velShowInformation", 1, [](Rng& g) { return g_api.velShowInformation(Num(g)); }},
+    {"velHideInformation", 1, [](Rng&) { return g_api.velHideInformation(); }},
+    {"velMMVAlert", 1, [](Rng& g) { return g_api.velMMVAlert(Text(g), Text(g), Num(g)); }},
+    {"velStartSEMRotation", 1, [](Rng&) { return g_api.velStartSEMRotation(); }},
+    {"velStopSEMRotation", 1, [](Rng&) { return g_api.velStopSEMRotation(); }},
+    {"velSetDsgnColors", 1, [](Rng& g) { return g_api.velSetDsgnColors(Num(g), Num(g)); }},
 };
 
 // One random export call with random arguments.
-void CallOne(std::mt19937& rng) {
+void CallOne(Rng& rng) {
     int nTotal = 0;
     for (const auto& call : kCalls) nTotal += call.nWeight;
     int nPick = static_cast<int>(rng() % static_cast<unsigned>(nTotal));
     const auto* pCall = kCalls;
     while (nPick >= pCall->nWeight) nPick -= (pCall++)->nWeight;
-    const Args args = {PickText(rng), PickText(rng), PickNumber(rng), PickNumber(rng)};
-    Timed(pCall->pszName, 5000, VEL_OK, [&] { return pCall->pfnCall(args); });
+    Timed(pCall->pszName, 5000, VEL_OK, [&] { return pCall->pfnCall(rng); });
 }
 
 // Handles this thread's messages until the condition holds, starting the tray again now and then
 // with hostile arguments.
 template <typename Condition>
-void PumpUntil(Condition condition, std::mt19937& rng, HWND hDead) {
+void PumpUntil(Condition condition, Rng& rng, HWND hDead) {
     MSG msg;
     for (int nRound = 1; !condition(); ++nRound) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
@@ -114,7 +109,7 @@ void PumpUntil(Condition condition, std::mt19937& rng, HWND hDead) {
         const HWND windows[] = {nullptr, hDead, reinterpret_cast<HWND>(UINT_PTR{rng()}),
                                 GetDesktopWindow()};
         const HWND hHost = windows[rng() % 4];
-        const DWORD nFlag = PickNumber(rng);
+        const DWORD nFlag = Num(rng);
         Timed("velStartTray", 5000, VEL_E_FAIL, [&] { return g_api.velStartTray(hHost, nFlag); });
     }
 }
@@ -144,11 +139,11 @@ int main(int argc, char** argv) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
-            std::mt19937 rng(nSeed + t);
+            Rng rng(nSeed + t);
             for (int i = 0; i < nCalls / kThreads; ++i, ++nDone) CallOne(rng);
         });
     }
-    std::mt19937 rngMain(nSeed);
+    Rng rngMain(nSeed);
     PumpUntil([&] { return nDone >= nCalls / 2; }, rngMain, hDead);
     Timed("velStopTray", 3500, VEL_OK, g_api.velStopTray);
     PumpUntil([&] { return nDone >= nCalls - nCalls % kThreads; }, rngMain, hDead);
