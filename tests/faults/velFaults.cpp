@@ -157,10 +157,9 @@ TEST(Faults, BrokenLanguageLibrariesGiveNoTextOfTheirOwn) {
     // Cut in the headers, the resource directory, the texts, and the padding after them: a file
     // that is not whole is refused, even where the lost part held no text.
     for (const size_t nLength : {size_t{512}, english.size() * 41 / 64, english.size() * 3 / 4,
-                                 english.size() * 13 / 16, english.size() - 100}) {
+                                 english.size() * 13 / 16, english.size() - 100})
         cases.push_back({"first " + std::to_string(nLength) + " bytes", english.substr(0, nLength),
                          false, true, kGerman});
-    }
     for (const auto& c : cases) {
         Stage stage;
         stage.Write("enuSEMk.dll", c.bytes);
@@ -209,8 +208,8 @@ TEST(Faults, UnusableOptionsLeaveTheFirstLanguageAndAChangeShowsAtTheNextCall) {
         stage.Remove("velOptions.reg");
         if (!c.options.empty()) stage.Write("velOptions.reg", fill(c.options));
         server.Answer(fill(c.answers));
-        const bool bChanges = !c.options2.empty() || !c.answers2.empty();
         const Texts& before = (c.bOther ? other : first) == "enu" ? kEnglish : kGerman;
+        const bool bChanges = !c.options2.empty() || !c.answers2.empty();
         const Texts& after = bChanges ? (other == "enu" ? kEnglish : kGerman) : before;
         const auto change = [&] {
             if (!c.options2.empty()) stage.Write("velOptions.reg", fill(c.options2));

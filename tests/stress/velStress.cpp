@@ -35,8 +35,7 @@ void Timed(const char* pszExport, DWORD nLimitMs, DWORD nOther, Call call) {
     const DWORD nResult = call();
     const DWORD nTook = GetTickCount() - nStart;
     if (nTook > nLimitMs || (nResult != VEL_OK && nResult != nOther)) {
-        std::printf("FAIL: %s: result %lx after %lu ms\n", pszExport,
-                    static_cast<unsigned long>(nResult), static_cast<unsigned long>(nTook));
+        std::printf("FAIL: %s: result %lx after %lu ms\n", pszExport, nResult, nTook);
         std::fflush(stdout);
         ++g_nFailures;
     }
