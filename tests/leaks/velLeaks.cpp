@@ -77,10 +77,6 @@ struct Bend {
 extern const Bend g_bends[];
 // The original function behind each bent import, by its place in the table.
 void* g_originals[64];
-template <typename F>
-F Original(int nId) {
-    return reinterpret_cast<F>(g_originals[nId]);
-}
 
 // Calls the original and books what it created (its result), or what it freed (its first
 // argument) when it succeeded: for the functions of either calling convention.
@@ -88,7 +84,7 @@ F Original(int nId) {
     template <int Id, bool bCreates, typename R, typename... A>                                   \
     R convention name(A... args) {                                                                \
         const uintptr_t keys[] = {(uintptr_t)(args)..., 0};                                       \
-        const R r = Original<R(convention*)(A...)>(Id)(args...);                                  \
+        const R r = reinterpret_cast<R(convention*)(A...)>(g_originals[Id])(args...);             \
         if (bCreates || r) Book(g_bends[Id].pool, bCreates ? (uintptr_t)(r) : keys[0], bCreates); \
         return r;                                                                                 \
     }                                                                                             \
@@ -99,17 +95,17 @@ F Original(int nId) {
 VEL_COUNTING(WINAPI, CountingStdcall)
 VEL_COUNTING(__cdecl, CountingCdecl)
 
-// The hand-written replacements, at the places their Original calls name (0, 3 to 5).
+// The hand-written replacements, at the places their originals are taken from (0, 3, 4).
 BOOL WINAPI CountingDuplicateHandle(HANDLE hFrom, HANDLE hSource, HANDLE hTo, HANDLE* phTarget,
                                     DWORD nAccess, BOOL bInherit, DWORD nOptions) {
-    const BOOL bDone = Original<decltype(&DuplicateHandle)>(0)(hFrom, hSource, hTo, phTarget,
-                                                               nAccess, bInherit, nOptions);
+    const BOOL bDone = reinterpret_cast<decltype(&DuplicateHandle)>(g_originals[0])(
+        hFrom, hSource, hTo, phTarget, nAccess, bInherit, nOptions);
     if (bDone && hTo == GetCurrentProcess() && phTarget != nullptr)
         Book(kKernel, reinterpret_cast<uintptr_t>(*phTarget), true);
     return bDone;
 }
 void* __cdecl Countingrealloc(void* pOld, size_t nBytes) {
-    void* p = Original<void*(__cdecl*)(void*, size_t)>(3)(pOld, nBytes);
+    void* p = reinterpret_cast<void*(__cdecl*)(void*, size_t)>(g_originals[3])(pOld, nBytes);
     // A failed growth leaves the old block alive; a size of 0 frees it.
     if (p == nullptr && nBytes != 0) return p;
     Book(kHeap, reinterpret_cast<uintptr_t>(pOld), false);
@@ -118,11 +114,11 @@ void* __cdecl Countingrealloc(void* pOld, size_t nBytes) {
 }
 void __cdecl Countingfree(void* p) {
     Book(kHeap, reinterpret_cast<uintptr_t>(p), false);
-    Original<void(__cdecl*)(void*)>(4)(p);
+    reinterpret_cast<void(__cdecl*)(void*)>(g_originals[4])(p);
 }
 // The library's pauses (the information window's slide, the rotation's frames) are cut to a
-// yield, so that many cycles fit into seconds.
-void WINAPI CountingSleep(DWORD nMs) { Original<decltype(&Sleep)>(5)(nMs != INFINITE ? 0 : nMs); }
+// yield, so that many cycles fit into seconds. SleepEx, not bent, is the real pause.
+void WINAPI CountingSleep(DWORD nMs) { SleepEx(nMs != INFINITE ? 0 : nMs, FALSE); }
 
 // clang-format off
 // The bent imports: hand-written replacements, and the counting template's creations and frees.
@@ -203,7 +199,7 @@ void InfoWindowCycle(int i) {
 
 void RotationCycle(int) {
     Mgr().GetSemIcon()->StartRotation();
-    Original<decltype(&Sleep)>(5)(5);  // a few frames go by before the stop
+    SleepEx(5, FALSE);  // a few frames go by before the stop
     Mgr().GetSemIcon()->StopRotation();
 }
 
@@ -217,21 +213,20 @@ const struct {
                   {"menu cycles", &MenuCycle, 5, 20},
                   {"info window cycles", &InfoWindowCycle, 10, 20},
                   {"rotation cycles", &RotationCycle, 3, 5}};
-const char* const kBookNames[] = {"GDI objects", "windows", "menus",      "hooks",
-                                  "handles",     "modules", "heap blocks"};
+const char* const kBookNames[] = {"GDI", "windows", "menus", "hooks", "handles", "modules", "heap"};
 
 // Sets up the library as a host would find it, runs every workload and prints the growth of
 // each book in both rounds; true when nothing grows per cycle.
 bool Run() {
     InitializeCriticalSection(&g_booksLock);
     std::vector<std::unique_ptr<CImportPatch>> patches;
-    for (size_t i = 0; i < sizeof g_bends / sizeof g_bends[0]; ++i) {
+    for (const Bend& bend : g_bends) {
         // The original is known before the slot is bent, so no call finds it missing.
-        g_originals[i] = reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleA(g_bends[i].pszDll), g_bends[i].pszName));
-        patches.emplace_back(new CImportPatch(nullptr, g_bends[i].pszDll, g_bends[i].pszName,
-                                              g_bends[i].pReplacement));
-        if (!patches.back()->IsActive()) printf("not counted: %s\n", g_bends[i].pszName);
+        g_originals[&bend - g_bends] =
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(bend.pszDll), bend.pszName));
+        patches.emplace_back(
+            new CImportPatch(nullptr, bend.pszDll, bend.pszName, bend.pReplacement));
+        if (!patches.back()->IsActive()) printf("not counted: %s\n", bend.pszName);
     }
     patches.emplace_back(new CImportPatch(nullptr, "shell32.dll", "Shell_NotifyIconA",
                                           reinterpret_cast<void*>(&AcceptIcon)));

@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int kThreads = 4;
+constexpr int kThreads = 4, kAllCalls = 2000;  // the calls shared out evenly
 using Rng = std::mt19937;
 std::atomic<int> g_nFailures{0};
 // The library under load.
@@ -107,9 +107,8 @@ void PumpUntil(Condition condition, Rng& rng, HWND hDead) {
         if (nRound % 20 != 0) continue;
         const HWND windows[] = {nullptr, hDead, reinterpret_cast<HWND>(UINT_PTR{rng()}),
                                 GetDesktopWindow()};
-        const HWND hHost = windows[rng() % 4];
-        const DWORD nFlag = Num(rng);
-        Timed("velStartTray", 5000, VEL_E_FAIL, [&] { return g_api.velStartTray(hHost, nFlag); });
+        Timed("velStartTray", 5000, VEL_E_FAIL,
+              [&] { return g_api.velStartTray(windows[rng() % 4], Num(rng)); });
     }
 }
 
@@ -119,8 +118,7 @@ int main(int argc, char** argv) {
     const unsigned nSeed = argc > 2 && strcmp(argv[1], "--seed") == 0
                                ? static_cast<unsigned>(strtoul(argv[2], nullptr, 0))
                                : 20261205;
-    constexpr int nCalls = 2000;
-    std::printf("velStress: seed %u, %d calls on %d threads\n", nSeed, nCalls, kThreads);
+    std::printf("velStress: seed %u, %d calls on %d threads\n", nSeed, kAllCalls, kThreads);
     std::fflush(stdout);
     // The shell is answered in-process: the storm measures the library, not the shell.
     if (!g_api.Load()) return std::printf("FAIL: cannot load velTrayLib.dll\n"), 1;
@@ -139,13 +137,13 @@ int main(int argc, char** argv) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             Rng rng(nSeed + t);
-            for (int i = 0; i < nCalls / kThreads; ++i, ++nDone) CallOne(rng);
+            for (int i = 0; i < kAllCalls / kThreads; ++i, ++nDone) CallOne(rng);
         });
     }
     Rng rngMain(nSeed);
-    PumpUntil([&] { return nDone >= nCalls / 2; }, rngMain, hDead);
+    PumpUntil([&] { return nDone >= kAllCalls / 2; }, rngMain, hDead);
     Timed("velStopTray", 3500, VEL_OK, g_api.velStopTray);
-    PumpUntil([&] { return nDone >= nCalls - nCalls % kThreads; }, rngMain, hDead);
+    PumpUntil([&] { return nDone >= kAllCalls; }, rngMain, hDead);
     for (std::thread& thread : threads) thread.join();
     // Every flag is clear again: a last stop does not wait.
     Timed("velStopTray", 1000, VEL_OK, g_api.velStopTray);
