@@ -111,7 +111,7 @@ TEST(Faults, DesignComponentsThatCannotServeFailTheStartOnly) {
     const struct {
         const char* pszCase;
         std::string bytes;  // written as velDsgn.dll; empty: no velDsgn.dll
-        bool bStarts;
+        bool bStarts;       // the start succeeds
     } cases[] = {
         {"shipped", built("velDsgn.dll"), true},
         {"missing", "", false},
