@@ -58,7 +58,7 @@ DWORD Num(Rng& rng) {
 }
 
 // One export and how often it is drawn, with arguments drawn at random: the calls that slide
-// the information window (its pauses are specified) come seldom, the rest often. velStartTray is
+// the information window (it pauses on purpose) come seldom, the rest often. velStartTray is
 // the user-interface thread's (it makes its thread the home of the windows): the main thread calls
 // it amid the storm.
 const struct {
