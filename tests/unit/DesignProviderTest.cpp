@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
@@ -15,8 +16,8 @@
 namespace {
 
 // A test build of the component or the anchor module.
-std::string TestData(const char* pszFile) {
-    return ProgramFolder() + "testdata\\design\\" + pszFile;
+std::string TestData(const std::string& file) {
+    return ProgramFolder() + "testdata\\design\\" + file;
 }
 
 // A folder that plays the library's folder, with a component copied in as velDsgn.dll: for its
@@ -24,14 +25,12 @@ std::string TestData(const char* pszFile) {
 struct DesignStage : TempFolder {
     explicit DesignStage(const std::string& component = "")
         : hAnchor(
-              (Copy(TestData("anchor\\velAnchor.dll"), "velAnchor.dll"), Load("velAnchor.dll"))),
-          hPrevious(g_hLibInstance) {
-        g_hLibInstance = hAnchor;
+              (Copy(TestData("anchor\\velAnchor.dll"), "velAnchor.dll"), Load("velAnchor.dll"))) {
         EXPECT_TRUE(hAnchor != nullptr && (component.empty() || Copy(component, "velDsgn.dll")));
     }
     ~DesignStage() { g_hLibInstance = hPrevious; }
-    HMODULE hAnchor;      // the module playing the library
-    HINSTANCE hPrevious;  // g_hLibInstance before the stage
+    HMODULE hAnchor;                                               // the module playing the library
+    HINSTANCE hPrevious = std::exchange(g_hLibInstance, hAnchor);  // the one before the stage
 };
 
 std::string Hex(unsigned long nValue) {
@@ -62,12 +61,6 @@ std::string Ask(CvelDsgn& dsgn, LONG nId) {
     return answer;
 }
 
-// The stored colours are those answered.
-void ExpectColorsAsAnswered(CvelDsgn& dsgn) {
-    for (LONG nId = 201; nId <= 209; ++nId)
-        EXPECT_EQ("ok 19 " + Hex(dsgn.GetColor(nId)), Ask(dsgn, nId)) << nId;
-}
-
 }  // namespace
 
 TEST(DesignProvider, ReadsTheShippedComponentAndReleasesItAtEveryNewStart) {
@@ -80,7 +73,9 @@ TEST(DesignProvider, ReadsTheShippedComponentAndReleasesItAtEveryNewStart) {
             EXPECT_TRUE(loaded());
             EXPECT_NE(dsgn.GetIcon(), nullptr);
             EXPECT_STREQ(dsgn.GetProductName(), "Tessaroth Quillmark");
-            ExpectColorsAsAnswered(dsgn);
+            // The stored colours are those answered.
+            for (LONG nId = 201; nId <= 209; ++nId)
+                EXPECT_EQ("ok 19 " + Hex(dsgn.GetColor(nId)), Ask(dsgn, nId)) << nId;
             // Four different pictures; the component does not know 304: the request went to it,
             // not to the local table.
             std::set<std::string> pictures;
@@ -113,7 +108,7 @@ TEST(DesignProvider, FailedOrOddReadsTakeTheFallbacks) {
     // A null BSTR is an empty name, not the built-in one; so is a number. A text is no colour, a
     // failure leaves the built-in one; later requests go to the component as it answers.
     for (const char* pszVariant : {"odd", "failing"}) {
-        DesignStage stage(TestData((pszVariant + std::string("\\velDsgn.dll")).c_str()));
+        DesignStage stage(TestData(pszVariant + std::string("\\velDsgn.dll")));
         CvelDsgn dsgn;
         dsgn.Init();
         EXPECT_EQ(dsgn.GetIcon(), LoadIconA(stage.hAnchor, MAKEINTRESOURCEA(101)));

@@ -36,11 +36,11 @@ struct LangFolder : TempFolder {
                     WriteStringBlocks((*this)(name), BlocksOf(texts), true))
             << name;
     }
-    // Language library names in the file system's order.
-    std::vector<std::string> Listing() const {
+    // Names of language libraries (or of those that match a pattern) in the file system's order.
+    std::vector<std::string> Listing(const char* pszPattern = "???SEMk.dll") const {
         std::vector<std::string> names;
         WIN32_FIND_DATAA found;
-        const HANDLE hFind = FindFirstFileA((*this)("???SEMk.dll").c_str(), &found);
+        const HANDLE hFind = FindFirstFileA((*this)(pszPattern).c_str(), &found);
         for (BOOL bMore = hFind != INVALID_HANDLE_VALUE; bMore;
              bMore = FindNextFileA(hFind, &found))
             names.push_back(found.cFileName);
@@ -68,8 +68,8 @@ struct LangFolder : TempFolder {
 
 }  // namespace
 
-TEST(TextTable, LoadsNineAcceptedLibrariesInFolderOrder) {
-    LangFolder folder;
+TEST(TextTable, LoadsNineAcceptedLibrariesInFolderOrderAndReleasesThemAtTheNextLoad) {
+    LangFolder folder, second, empty;
     for (int k = 0; k < 10; ++k) {
         const std::wstring code = L"k0" + std::to_wstring(k);
         folder.Add("w0" + std::to_string(k) + "SEMk.dll",
@@ -84,22 +84,35 @@ TEST(TextTable, LoadsNineAcceptedLibrariesInFolderOrder) {
                                                                         {"nonSEMk.dll", L""},
                                                                         {"abcdSEMk.dll", L"abd"}})
         folder.Add(name, {{code.empty() ? 3 : 2, code.empty() ? L"abc" : code}, {nId++, L"x"}});
-    std::vector<std::string> accepted;
-    for (const std::string& name : folder.Listing()) {
-        if (name[0] == 'w') accepted.push_back(name);
-    }
+    second.Add("thrSEMk.dll", {{2, L"thr"}, {200, L"3"}});
+    const std::vector<std::string> accepted = folder.Listing("w0?SEMk.dll");
     ASSERT_EQ(accepted.size(), 10u);
-    CTextTable table;
-    ASSERT_EQ(table.Load(folder.hHost), ST_OK);
-    EXPECT_EQ(folder.Mapped(), 9);
-    EXPECT_EQ(Text(table, 100), "k0" + accepted[0].substr(2, 1));
-    for (size_t i = 0; i < accepted.size(); ++i) {
-        EXPECT_EQ(Text(table, 1000 + accepted[i][2] - '0') == "x", i < 9) << accepted[i];
-        EXPECT_EQ(table.SelectLanguage(("k0" + accepted[i].substr(2, 1)).c_str()),
-                  i < 9 ? ST_OK : ST_E_NOTFOUND);
+    {
+        CTextTable table;
+        ASSERT_EQ(table.Load(folder.hHost), ST_OK);
+        EXPECT_EQ(folder.Mapped(), 9);
+        EXPECT_EQ(Text(table, 100), "k0" + accepted[0].substr(2, 1));
+        for (size_t i = 0; i < accepted.size(); ++i) {
+            EXPECT_EQ(Text(table, 1000 + accepted[i][2] - '0') == "x", i < 9) << accepted[i];
+            EXPECT_EQ(table.SelectLanguage(("k0" + accepted[i].substr(2, 1)).c_str()),
+                      i < 9 ? ST_OK : ST_E_NOTFOUND);
+        }
+        for (UINT id = 1100; id < nId; ++id) EXPECT_EQ(Text(table, id), "<none>") << id;
+        EXPECT_EQ(table.SelectLanguage("vel"), ST_E_NOTFOUND);
+        // A new load gives back the libraries of the last one; so does the table's end.
+        ASSERT_EQ(table.Load(second.hHost), ST_OK);
+        EXPECT_EQ(folder.Mapped(), 0);
+        EXPECT_EQ(Text(table, 100), "<none>");
+        EXPECT_EQ(Text(table, 200), "3");
+        EXPECT_EQ(table.SelectLanguage("k00"), ST_E_NOTFOUND);
+        ASSERT_EQ(table.Load(second.hHost), ST_OK);
+        EXPECT_EQ(second.Mapped(), 1);
     }
-    for (UINT id = 1100; id < nId; ++id) EXPECT_EQ(Text(table, id), "<none>") << id;
-    EXPECT_EQ(table.SelectLanguage("vel"), ST_E_NOTFOUND);
+    EXPECT_EQ(second.Mapped(), 0);
+    CTextTable table;
+    EXPECT_EQ(table.Load(empty.hHost), ST_E_NOTFOUND);
+    EXPECT_EQ(table.Load(reinterpret_cast<HMODULE>(0x10)), ST_E_NOTFOUND);
+    EXPECT_EQ(Text(table, 2), "<none>");
 }
 
 TEST(TextTable, SelectsLanguagesAndFallsThroughInLoadOrder) {
@@ -137,28 +150,4 @@ TEST(TextTable, SelectsLanguagesAndFallsThroughInLoadOrder) {
     EXPECT_EQ(Text(table, 1003), std::string(2023, 'x'));
     // An id beyond 16 bits must not alias the text whose block name it would truncate to.
     EXPECT_EQ(Text(table, 0x100064), "<none>");
-}
-
-TEST(TextTable, LoadReleasesTheLibrariesOfTheLastLoad) {
-    LangFolder first, second, empty;
-    first.Add("oneSEMk.dll", {{2, L"one"}, {100, L"1"}});
-    first.Add("twoSEMk.dll", {{2, L"two"}, {100, L"2"}});
-    second.Add("thrSEMk.dll", {{2, L"thr"}, {200, L"3"}});
-    {
-        CTextTable table;
-        ASSERT_EQ(table.Load(first.hHost), ST_OK);
-        EXPECT_EQ(first.Mapped(), 2);
-        ASSERT_EQ(table.Load(second.hHost), ST_OK);
-        EXPECT_EQ(first.Mapped(), 0);
-        EXPECT_EQ(Text(table, 100), "<none>");
-        EXPECT_EQ(Text(table, 200), "3");
-        EXPECT_EQ(table.SelectLanguage("one"), ST_E_NOTFOUND);
-        ASSERT_EQ(table.Load(second.hHost), ST_OK);
-        EXPECT_EQ(second.Mapped(), 1);
-    }
-    EXPECT_EQ(second.Mapped(), 0);
-    CTextTable table;
-    EXPECT_EQ(table.Load(empty.hHost), ST_E_NOTFOUND);
-    EXPECT_EQ(table.Load(reinterpret_cast<HMODULE>(0x10)), ST_E_NOTFOUND);
-    EXPECT_EQ(Text(table, 2), "<none>");
 }
