@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <memory>
-#include <string>
 
 #include "DesktopUser.h"
 #include "ImportPatch.h"
