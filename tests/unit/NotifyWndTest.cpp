@@ -42,36 +42,33 @@ TEST(NotifyWnd, EachWindowReachesItsOwnObjectThroughTheOneClass) {
     pSecond->Create();
     // The creation messages, sent before the registry knows the window, were answered 1: with
     // an answer of 0 to WM_NCCREATE no window would exist.
-    ASSERT_NE(first.m_hWnd, nullptr);
-    const HWND hSecond = pSecond->m_hWnd;
-    ASSERT_NE(hSecond, nullptr);
+    const HWND hFirst = first.m_hWnd, hSecond = pSecond->m_hWnd;
+    ASSERT_TRUE(hFirst != nullptr && hSecond != nullptr);
     EXPECT_EQ(g_wndRegistry.Count(), nBefore + 2);
-    EXPECT_FALSE(IsWindowVisible(first.m_hWnd));
+    EXPECT_FALSE(IsWindowVisible(hFirst));
     char szClass[32] = {};
     GetClassNameA(hSecond, szClass, sizeof(szClass));
     EXPECT_STREQ(szClass, "SC_WND");
-
-    EXPECT_EQ(SendMessageA(first.m_hWnd, kTestMessage, 5, 0), 1005);
-    EXPECT_EQ(SendMessageA(hSecond, kTestMessage, 6, 0), 2006);
-    EXPECT_EQ(first.m_received, std::vector<WPARAM>{5});
-    EXPECT_EQ(pSecond->m_received, std::vector<WPARAM>{6});
-    // Every other message gets the base answer 1, never the system's default handling.
-    EXPECT_EQ(SendMessageA(first.m_hWnd, WM_GETTEXTLENGTH, 0, 0), 1);
-
-    // A window of the class that was never entered in the registry is answered 1 as well.
+    // Each object answers its own window. Every other message, and every message to a window of
+    // the class that was never entered in the registry, get the base answer 1, never the
+    // system's default handling.
     const HWND hStranger = CreateWindowExA(0, "SC_WND", "", 0, 0, 0, 0, 0, nullptr, nullptr,
                                            GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(hStranger, nullptr);
-    EXPECT_EQ(SendMessageA(hStranger, kTestMessage, 9, 0), 1);
-    EXPECT_EQ(first.m_received.size() + pSecond->m_received.size(), 2u);
+    EXPECT_EQ(std::vector<LRESULT>({SendMessageA(hFirst, kTestMessage, 5, 0),
+                                    SendMessageA(hSecond, kTestMessage, 6, 0),
+                                    SendMessageA(hStranger, kTestMessage, 9, 0),
+                                    SendMessageA(hFirst, WM_GETTEXTLENGTH, 0, 0)}),
+              std::vector<LRESULT>({1005, 2006, 1, 1}));
+    EXPECT_EQ(first.m_received, std::vector<WPARAM>{5});
+    EXPECT_EQ(pSecond->m_received, std::vector<WPARAM>{6});
     DestroyWindow(hStranger);
 
     // A destroyed object takes its window and its entry with it; the other one stays.
     delete pSecond;
-    EXPECT_FALSE(IsWindow(hSecond));
-    EXPECT_EQ(g_wndRegistry.Find(hSecond), nullptr);
+    EXPECT_TRUE(!IsWindow(hSecond) && g_wndRegistry.Find(hSecond) == nullptr);
     EXPECT_EQ(g_wndRegistry.Count(), nBefore + 1);
-    EXPECT_EQ(SendMessageA(first.m_hWnd, kTestMessage, 1, 0), 1001);
+    EXPECT_EQ(SendMessageA(hFirst, kTestMessage, 1, 0), 1001);
 }
 
 namespace {

@@ -6,10 +6,13 @@
 #include <atomic>
 #include <cstring>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "core/MemberThread.h"
 #include "core/ThreadEvent.h"
 #include "core/WorkerThread.h"
+#include "framework/KernelHandle.h"
 
 namespace {
 
@@ -70,53 +73,16 @@ class COwner {
 }  // namespace
 
 TEST(ThreadEvent, SignalsWaitsAndSharesTheEvent) {
-    CThreadEvent automatic(nullptr, 1);
-    EXPECT_EQ(automatic.Wait(0), kFail);
-    EXPECT_EQ(automatic.Set(), 0u);
-    EXPECT_EQ(automatic.Wait(INFINITE), 0u);
-    EXPECT_EQ(automatic.Wait(0), kFail);
-
-    CThreadEvent manual(nullptr, 0);
-    EXPECT_EQ(manual.Set(), 0u);
-    EXPECT_EQ(manual.Wait(0), 0u);
-    EXPECT_EQ(manual.Wait(0), 0u);
-
+    CThreadEvent automatic(nullptr, 1), manual(nullptr, 0);
+    EXPECT_EQ(std::vector<DWORD>({automatic.Wait(0), automatic.Set(), automatic.Wait(INFINITE),
+                                  automatic.Wait(0), manual.Set(), manual.Wait(0), manual.Wait(0)}),
+              std::vector<DWORD>({kFail, 0, 0, kFail, 0, 0, 0}));
     // A mutex holds the name, so no event of that name can be made.
-    const HANDLE hMutex = CreateMutexA(nullptr, FALSE, "velThreadTestTakenName");
-    ASSERT_NE(hMutex, nullptr);
+    const CKernelHandle mutex(CreateMutexA(nullptr, FALSE, "velThreadTestTakenName"));
+    ASSERT_NE(mutex.Get(), nullptr);
     CThreadEvent none("velThreadTestTakenName", 1);
     EXPECT_EQ(none.m_hEvent, nullptr);
-    EXPECT_EQ(none.Set(), kNoObject);
-    EXPECT_EQ(none.Wait(0), kFail);
-    CloseHandle(hMutex);
-}
-
-TEST(WorkerThread, StopsARunningThreadInEachMode) {
-    CTestThread waited;
-    ASSERT_EQ(waited.Start(), 0u);
-    EXPECT_EQ(waited.Stop(CWorkerThread::StopMode::kWait), 0u);
-    EXPECT_EQ(waited.m_nExitCode, 201u);
-    EXPECT_EQ(waited.m_nState, CWorkerThread::ThreadState::kIdle);
-    EXPECT_EQ(waited.GetThreadHandle(), nullptr);
-
-    // A timed stop returns while the thread still waits for the hold.
-    const HANDLE hSawStop = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    const HANDLE hHold = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    CTestThread left(hSawStop, hHold);
-    ASSERT_EQ(left.Start(), 0u);
-    const HANDLE hThread = OpenThread(SYNCHRONIZE, FALSE, left.m_nThreadId);
-    ASSERT_NE(hThread, nullptr);
-    EXPECT_EQ(left.StopWithin(50), 0u);
-    EXPECT_EQ(left.m_nState, CWorkerThread::ThreadState::kIdle);
-    EXPECT_EQ(left.GetThreadHandle(), nullptr);
-    ASSERT_EQ(WaitForSingleObject(hSawStop, kPatience), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(hThread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    SetEvent(hHold);
-    ASSERT_EQ(WaitForSingleObject(hThread, kPatience), WAIT_OBJECT_0);
-    EXPECT_EQ(left.m_nExitCode, 201u);
-    CloseHandle(hThread);
-    CloseHandle(hSawStop);
-    CloseHandle(hHold);
+    EXPECT_EQ(std::make_pair(none.Set(), none.Wait(0)), std::make_pair(kNoObject, kFail));
 }
 
 TEST(WorkerThread, StopsAndStartsAgainWhateverTheLastRunDid) {
@@ -126,6 +92,9 @@ TEST(WorkerThread, StopsAndStartsAgainWhateverTheLastRunDid) {
     EXPECT_EQ(thread.m_nRuns, 0u);
     ASSERT_EQ(thread.Start(), 0u);
     ASSERT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), 0u);
+    EXPECT_EQ(thread.m_nExitCode, 201u);
+    EXPECT_EQ(thread.m_nState, CWorkerThread::ThreadState::kIdle);
+    EXPECT_EQ(thread.GetThreadHandle(), nullptr);
     ASSERT_EQ(thread.Start(), 0u);
     EXPECT_EQ(thread.m_bStopRequested, 0);
     ASSERT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), 0u);
@@ -153,33 +122,37 @@ TEST(WorkerThread, StopsAndStartsAgainWhateverTheLastRunDid) {
     EXPECT_EQ(thread.m_bStopRequested, 0);
 }
 
-TEST(WorkerThread, AThreadLeftRunningNeverTouchesItsDestroyedObject) {
-    const HANDLE hSawStop = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    const HANDLE hHold = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    alignas(CTestThread) unsigned char storage[sizeof(CTestThread)];
-    CTestThread* pThread = new (storage) CTestThread(hSawStop, hHold);
-    ASSERT_EQ(pThread->Start(), 0u);
-    const HANDLE hThread =
-        OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, pThread->m_nThreadId);
-    ASSERT_NE(hThread, nullptr);
-    // Abandoning stops with kNoWait: it returns at once, the object idle, the thread running.
-    ASSERT_EQ(pThread->Abandon(), 0u);
-    EXPECT_EQ(pThread->m_nState, CWorkerThread::ThreadState::kIdle);
-    EXPECT_EQ(pThread->GetThreadHandle(), nullptr);
-    ASSERT_EQ(WaitForSingleObject(hSawStop, kPatience), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(hThread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-
-    pThread->~CTestThread();
-    std::memset(storage, 0xA5, sizeof(storage));
-    SetEvent(hHold);
-    ASSERT_EQ(WaitForSingleObject(hThread, kPatience), WAIT_OBJECT_0);
-    DWORD nThreadExit = 0;
-    EXPECT_TRUE(GetExitCodeThread(hThread, &nThreadExit));
-    EXPECT_EQ(nThreadExit, 201u);
-    for (unsigned char byte : storage) ASSERT_EQ(byte, 0xA5);
-    CloseHandle(hThread);
-    CloseHandle(hSawStop);
-    CloseHandle(hHold);
+// A timed stop and an abandon return while the thread still runs, the object idle at once. The
+// thread's end reaches an object that is still there, and never one that was destroyed.
+TEST(WorkerThread, AStopThatDoesNotWaitLeavesTheThreadRunningPastItsObject) {
+    for (const bool bAbandon : {false, true}) {
+        SCOPED_TRACE(bAbandon ? "abandoned, then destroyed" : "stopped within 50 ms");
+        const CKernelHandle sawStop(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+        const CKernelHandle hold(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        alignas(CTestThread) unsigned char storage[sizeof(CTestThread)];
+        CTestThread* pThread = new (storage) CTestThread(sawStop.Get(), hold.Get());
+        ASSERT_EQ(pThread->Start(), 0u);
+        const CKernelHandle thread(
+            OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, pThread->m_nThreadId));
+        ASSERT_NE(thread.Get(), nullptr);
+        ASSERT_EQ(bAbandon ? pThread->Abandon() : pThread->StopWithin(50), 0u);
+        EXPECT_EQ(pThread->m_nState, CWorkerThread::ThreadState::kIdle);
+        EXPECT_EQ(pThread->GetThreadHandle(), nullptr);
+        ASSERT_EQ(WaitForSingleObject(sawStop.Get(), kPatience), WAIT_OBJECT_0);
+        EXPECT_EQ(WaitForSingleObject(thread.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        if (bAbandon) pThread->~CTestThread();
+        if (bAbandon) std::memset(storage, 0xA5, sizeof(storage));
+        SetEvent(hold.Get());
+        ASSERT_EQ(WaitForSingleObject(thread.Get(), kPatience), WAIT_OBJECT_0);
+        DWORD nThreadExit = 0;
+        EXPECT_TRUE(GetExitCodeThread(thread.Get(), &nThreadExit) && nThreadExit == 201u);
+        if (bAbandon) {
+            for (unsigned char byte : storage) ASSERT_EQ(byte, 0xA5);
+        } else {
+            EXPECT_EQ(pThread->m_nExitCode, 201u);
+            pThread->~CTestThread();
+        }
+    }
 }
 
 TEST(MemberThread, RunsTheOwnersOperation) {
