@@ -46,10 +46,10 @@ std::string Text(IAccessible* pAcc,
 }  // namespace
 
 TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
-    CMenuTestOwner owner;
+    MenuSetup s;
+    CMenuTestOwner& owner = s.owner;
+    CBmpMenu& menu = s.menu;
     ScreenReaderLog log;
-    CBmpMenu menu(30, 0, nullptr, 0);
-    AttachTestMenu(menu);
     HWND hTop = nullptr, hSub = nullptr;
     owner.AddStep([&] {
         hTop = owner.OpenMenus().at(0);
@@ -86,9 +86,14 @@ TEST_F(Accessibility, AnOpenMenuReadsAsAPopupOfItemsAndChoosesAsAClick) {
     CMenuTestOwner owner, host(560, 200);
     IAccessible* pAcc = nullptr;
     {
-        CHostScope scope(host.Hwnd());
+        CHostScope scope(host.m_hWnd);
         CBmpMenu menu(30, 0, nullptr, 0);
-        AttachTestMenu(menu);
+        menu.Attach(MakeMenu({{MF_STRING, 101, "&Open"},
+                              {MF_STRING | MF_CHECKED, 102, "&Checked"},
+                              {MF_SEPARATOR, 0xFFFFFFFF, nullptr},
+                              {MF_STRING | MF_GRAYED, 103, "&Disabled"},
+                              {MF_POPUP, UINT_PTR(CreatePopupMenu()), "&More"},
+                              {MF_STRING, 104, "E&xit"}}));
         owner.AddStep([&] {
             const HWND hPopup = owner.OpenMenus().at(0), hStrip = Strip(hPopup);
             SendMessageA(hStrip, WM_MOUSEMOVE, 0, ItemParam(hStrip, 0));

@@ -65,14 +65,6 @@ struct CPixels {
     HDC m_hDC;    // its client area's DC
 };
 
-// The menus of a test: an owner, a host that receives the commands, the test menu.
-struct MenuSetup {
-    CMenuTestOwner owner, host{560, 200};  // the menu's owner; the host receiving commands
-    CHostScope scope{host.Hwnd()};         // the manager delivers to the host
-    CBmpMenu menu{30, 0, nullptr, 0};      // the menu
-    HMENU hMenu = AttachTestMenu(menu, nullptr, &owner);  // its handle
-};
-
 }  // namespace
 
 TEST(BmpMenuWindow, PlacementFollowsBothTables) {
@@ -110,19 +102,16 @@ TEST(BmpMenuWindow, PlacementFollowsBothTables) {
 }
 
 TEST(BmpMenuWindow, BuildsOneButtonPerItemAndSizesThePopup) {
-    CMenuTestOwner owner;
-    // Items -1: the test menu, whose last item follows a separator.
-    for (const auto& [nItems, nBanner] : {std::pair<int, int>{-1, 30}, {1, 0}, {0, 30}}) {
+    // The test menu, whose last item follows a separator; its last item alone; no items.
+    for (const auto& [nItems, nBanner] : {std::pair<int, int>{6, 30}, {1, 0}, {0, 30}}) {
         SCOPED_TRACE(nItems);
-        CBmpMenu menu(nBanner, 0, nullptr, 0);
-        HMENU hMenu = nItems < 0 ? AttachTestMenu(menu) : CreatePopupMenu();
-        for (int i = 0; i < nItems; ++i) AppendMenuA(hMenu, MF_STRING, 300 + i, "Item text");
-        if (nItems >= 0) menu.Attach(hMenu);
+        MenuSetup s(nBanner);
+        while (GetMenuItemCount(s.hMenu) > nItems) DeleteMenu(s.hMenu, 0, MF_BYPOSITION);
         HWND hPopup = nullptr;
-        owner.AddStep([&, nBanner = nBanner] {
-            hPopup = owner.OpenMenus().at(0);
+        s.owner.AddStep([&, nBanner = nBanner] {
+            hPopup = s.owner.OpenMenus().at(0);
             const HWND hStrip = Strip(hPopup);
-            EXPECT_TRUE(GetParent(hPopup) == owner.Hwnd() && GetFocus() == hPopup);
+            EXPECT_TRUE(GetParent(hPopup) == s.owner.m_hWnd && GetFocus() == hPopup);
             // Wine drops WS_EX_TOPMOST from a window made with WS_CHILD in its style.
             const DWORD dwEx = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE |
                                WS_EX_CONTROLPARENT,
@@ -130,137 +119,75 @@ TEST(BmpMenuWindow, BuildsOneButtonPerItemAndSizesThePopup) {
                             WS_POPUP | WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_BORDER;
             EXPECT_EQ(GetWindowLongA(hPopup, GWL_EXSTYLE) & dwEx, dwEx);
             EXPECT_EQ(GetWindowLongA(hPopup, GWL_STYLE) & dwStyle, dwStyle);
-            const int nButtons = GetMenuItemCount(hMenu);
-            ASSERT_EQ(SendMessageA(hStrip, TB_BUTTONCOUNT, 0, 0), nButtons);
-            const int nButtonWidth = nButtons > 0 ? Width(ItemRect(hStrip, 0)) : 0;
+            ASSERT_EQ(SendMessageA(hStrip, TB_BUTTONCOUNT, 0, 0), nItems);
+            const int nButtonWidth = nItems > 0 ? Width(ItemRect(hStrip, 0)) : 0;
             // Every button is as wide as the first, and takes its state from its item.
-            for (int i = 0; i < nButtons; ++i) {
-                const UINT nState = GetMenuState(hMenu, i, MF_BYPOSITION);
+            for (int i = 0; i < nItems; ++i) {
+                const UINT nState = GetMenuState(s.hMenu, i, MF_BYPOSITION);
                 TBBUTTON button = {};
                 SendMessageA(hStrip, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
                 EXPECT_EQ((button.fsState & TBSTATE_ENABLED) != 0, (nState & MF_GRAYED) == 0) << i;
                 EXPECT_TRUE(nState & MF_SEPARATOR || Width(ItemRect(hStrip, i)) == nButtonWidth);
             }
             // The frame holds the banner and the buttons and ends right under the last one; the
-            // strip stands right of the banner.
-            const RECT rcWindow = WindowRect(hPopup), rcStrip = WindowRect(hStrip);
-            POINT ptClient = {0, 0};
-            ClientToScreen(hPopup, &ptClient);
+            // strip stands right of the banner, in the popup's client coordinates.
+            const RECT rcWindow = WindowRect(hPopup);
+            RECT rcStrip = WindowRect(hStrip);
+            MapWindowPoints(nullptr, hPopup, reinterpret_cast<POINT*>(&rcStrip), 2);
             const int nItemsHeight =
-                nButtons > 0 ? ItemRect(hStrip, nButtons - 1).bottom - ItemRect(hStrip, 0).top : 0;
+                nItems > 0 ? ItemRect(hStrip, nItems - 1).bottom - ItemRect(hStrip, 0).top : 0;
             EXPECT_EQ(Corners(rcWindow),
                       Corners({200, 150, 206 + nButtonWidth + nBanner, 156 + nItemsHeight}));
-            EXPECT_TRUE(nButtons == 0 ||
-                        Corners(rcStrip) == Corners({ptClient.x + nBanner, ptClient.y,
-                                                     ptClient.x + nBanner + nButtonWidth + 6,
-                                                     ptClient.y + Height(rcWindow)}));
+            EXPECT_TRUE(nItems == 0 ||
+                        Corners(rcStrip) ==
+                            Corners({nBanner, 0, nBanner + nButtonWidth + 6, Height(rcWindow)}));
             PressKey(hPopup, VK_ESCAPE);
         });
-        EXPECT_TRUE(owner.Track(menu, 200, 150));
+        EXPECT_TRUE(s.owner.Track(s.menu, 200, 150));
         EXPECT_FALSE(IsWindow(hPopup));
-        EXPECT_TRUE(menu.m_hMenu == hMenu && IsMenu(hMenu));
+        EXPECT_TRUE(s.menu.m_hMenu == s.hMenu && IsMenu(s.hMenu));
     }
-}
-
-TEST(BmpMenuWindow, SubmenusOpenBesideTheirItemAndInheritWhatTheParentHandsOn) {
-    // A banner bitmap is kept only when the system can describe it.
-    EXPECT_EQ(CBmpMenu(30, 0, reinterpret_cast<HBITMAP>(0x1234), 0).m_hBannerBitmap, nullptr);
-    HBITMAP hBitmap = CreateBitmap(4, 4, 1, 1, nullptr);
-    CBmpMenu menu(24, 1, hBitmap, 7);
-    CMenuTestOwner owner;
-    HMENU hSub = nullptr;
-    HMENU hMenu = AttachTestMenu(menu, &hSub);
-    RECT rcTop = {}, rcSub = {}, rcItem = {};
-    POINT ptTopClient = {0, 0};
-    owner.AddStep([&] {
-        const HWND hPopup = owner.OpenMenus().at(0);
-        rcTop = WindowRect(hPopup);
-        ClientToScreen(hPopup, &ptTopClient);
-        rcItem = ItemRect(Strip(hPopup), 4);
-        MapWindowPoints(Strip(hPopup), nullptr, reinterpret_cast<POINT*>(&rcItem), 2);
-        Press(Strip(hPopup), 4);
-    });
-    owner.AddStep([&] {
-        ASSERT_EQ(owner.OpenMenus().size(), 2u);
-        rcSub = WindowRect(owner.OpenMenus()[1]);
-        CBmpMenu* pSub = MenuOf(owner.OpenMenus()[1]);
-        ASSERT_TRUE(pSub != nullptr && menu.m_pSubMenu == pSub);
-        EXPECT_TRUE(pSub->m_hMenu == hSub && pSub->m_pOwner == owner.Wnd());
-        EXPECT_EQ(pSub->m_dwTrackFlags, BMF_SUBMENU);
-        // Asked to, the parent hands on its banner width and bitmap; the extra value always.
-        EXPECT_TRUE(pSub->m_nBannerWidth == 24 && pSub->m_hBannerBitmap == hBitmap);
-        EXPECT_EQ(pSub->m_nExtra, 7u);
-        PressKey(owner.OpenMenus()[0], VK_ESCAPE);
-    });
-    // Near the bottom right corner the menu opens up and to the left of the point.
-    const RECT rcDesktop = WindowRect(GetDesktopWindow());
-    EXPECT_TRUE(owner.Track(menu, rcDesktop.right - 20, rcDesktop.bottom - 20));
-    EXPECT_TRUE(rcTop.right == rcDesktop.right - 20 && rcTop.bottom == rcDesktop.bottom - 20);
-    // No room on the right nor below: the submenu opens left of the parent, clear of its
-    // banner, ending at the item's bottom.
-    EXPECT_EQ(std::vector<int>({rcSub.right, rcSub.right, rcSub.bottom}),
-              std::vector<int>({rcItem.left - 24, ptTopClient.x, rcItem.bottom}));
-    // The submenu's handle still belongs to the menu; destroying the menu frees both.
-    EXPECT_TRUE(menu.m_pSubMenu == nullptr && IsMenu(hSub));
-    menu.DestroyMenu();
-    EXPECT_FALSE(IsMenu(hMenu) || IsMenu(hSub));
-    DeleteObject(hBitmap);
 }
 
 TEST(BmpMenuWindow, RefusesWhatItCannotShow) {
     // The popup or the strip cannot be made: the owner was told of the menu, then nothing more.
-    CMenuTestOwner owner;
-    CBmpMenu menu(30, 0, nullptr, 0);
-    AttachTestMenu(menu, nullptr, &owner);
+    MenuSetup s;
     for (const char* pszClass : {"BitmapMenu", TOOLBARCLASSNAMEA}) {
         g_pszRefused = pszClass;
         const HHOOK hHook = SetWindowsHookExA(WH_CBT, &RefuseClass, nullptr, GetCurrentThreadId());
-        EXPECT_FALSE(owner.Track(menu, 10, 10));
+        EXPECT_FALSE(s.owner.Track(s.menu, 10, 10));
         UnhookWindowsHookEx(hHook);
-        EXPECT_TRUE(menu.m_hWnd == nullptr && menu.m_pToolBar == nullptr);
-        EXPECT_EQ(owner.Take(), Lines{"initmenu menu 0"}) << pszClass;
+        EXPECT_TRUE(s.menu.m_hWnd == nullptr && s.menu.m_pToolBar == nullptr);
+        EXPECT_EQ(s.owner.Take(), Lines{"initmenu menu 0"}) << pszClass;
     }
 }
 
 TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
-    CMenuTestOwner owner;
     // A 12 x 12 bitmap with the four standard colours in its quarters: black top left, dark grey
-    // top right, light grey bottom left, white bottom right.
+    // top right, light grey bottom left, white bottom right; on Open and on the greyed Disabled.
     const DWORD quarters[4] = {0x000000, 0x808080, 0xC0C0C0, 0xFFFFFF};
     DWORD bits[12 * 12];
     for (int i = 0; i < 12 * 12; ++i) bits[i] = quarters[(i / 72) * 2 + (i % 12) / 6];
-    BITMAPINFO bi = {{sizeof(BITMAPINFOHEADER), 12, -12, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-    HDC hScreen = GetDC(nullptr);
-    HBITMAP hBitmap = CreateCompatibleBitmap(hScreen, 12, 12);
-    SetDIBits(hScreen, hBitmap, 0, 12, bits, &bi, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, hScreen);
-    HMENU hSub = MakeMenu({{MF_STRING, 21, "&Details"}});
-    HMENU hMenu = MakeMenu({{MF_STRING, 11, "&Readers"},
-                            {MF_STRING | MF_GRAYED, 12, "&Unlock card"},
-                            {MF_STRING | MF_CHECKED, 13, "&Show status"},
-                            {MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&View"}});
-    for (UINT i : {0u, 1u}) SetMenuItemBitmaps(hMenu, i, MF_BYPOSITION, hBitmap, nullptr);
-    CBmpMenu menu(30, 0, nullptr, 0);
-    menu.Attach(hMenu);
+    HBITMAP hBitmap = CreateBitmap(12, 12, 1, 32, bits);
+    MenuSetup s;
+    for (UINT i : {0u, 3u}) SetMenuItemBitmaps(s.hMenu, i, MF_BYPOSITION, hBitmap, nullptr);
     // 0xFFFFFFFF takes the caption colour of the moment the setter runs.
     const COLORREF crTop = RGB(210, 30, 120), crBottom = RGB(10, 220, 250);
-    {
-        CSysColors caption({COLOR_ACTIVECAPTION}, {crTop});
-        menu.SetBannerColor(0xFFFFFFFF);
-    }
-    ASSERT_NE(GetSysColor(COLOR_ACTIVECAPTION), crTop);
-    menu.SetBannerGradientColor(crBottom);
+    CSysColors caption({COLOR_ACTIVECAPTION}, {crTop});
+    s.menu.SetBannerColor(0xFFFFFFFF);
+    s.menu.SetBannerGradientColor(crBottom);
     // Colours that no default scheme uses, so every mapped pixel is recognised.
     const COLORREF crBtnText = RGB(10, 20, 30), crShadow = RGB(90, 60, 30),
                    crMenu = RGB(230, 220, 170), crBtnHighlight = RGB(250, 250, 240),
                    crGrayText = RGB(150, 20, 150), crMenuText = RGB(0, 90, 0),
                    crHighlight = RGB(20, 60, 200), crHighlightText = RGB(255, 255, 0);
-    CSysColors colors({COLOR_BTNTEXT, COLOR_BTNSHADOW, COLOR_MENU, COLOR_BTNHIGHLIGHT,
-                       COLOR_GRAYTEXT, COLOR_MENUTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT},
-                      {crBtnText, crShadow, crMenu, crBtnHighlight, crGrayText, crMenuText,
-                       crHighlight, crHighlightText});
-    owner.AddStep([&] {
-        const HWND hPopup = owner.OpenMenus().at(0), hStrip = Strip(hPopup);
+    CSysColors colors(
+        {COLOR_ACTIVECAPTION, COLOR_BTNTEXT, COLOR_BTNSHADOW, COLOR_MENU, COLOR_BTNHIGHLIGHT,
+         COLOR_GRAYTEXT, COLOR_MENUTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT},
+        {crBottom, crBtnText, crShadow, crMenu, crBtnHighlight, crGrayText, crMenuText, crHighlight,
+         crHighlightText});
+    s.owner.AddStep([&] {
+        const HWND hPopup = s.owner.OpenMenus().at(0), hStrip = Strip(hPopup);
         // The check box of an item (as wide as high), and the text right of it.
         const auto box = [&](int nIndex, bool bText = false) {
             RECT rc = ItemRect(hStrip, nIndex);
@@ -269,7 +196,6 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
             return rc;
         };
         const CPixels pixels(hStrip);
-        const auto count = [&](const RECT& rc, COLORREF cr) { return pixels.Count(rc, cr); };
         // The centres of the quarters of an item's 12 x 12 picture.
         const auto quarters = [&](int nIndex) {
             const RECT rc = box(nIndex);
@@ -283,20 +209,22 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
         // in grey on the menu colour, its text embossed.
         EXPECT_EQ(quarters(0),
                   std::vector<COLORREF>({crBtnText, crShadow, crMenu, crBtnHighlight}));
-        const std::vector<COLORREF> grey = quarters(1);
+        const std::vector<COLORREF> grey = quarters(3);
         EXPECT_EQ(std::make_pair(grey[0], grey[3]), std::make_pair(crGrayText, crMenu));
-        EXPECT_GT(count(box(1, true), crGrayText) * count(box(1, true), crBtnHighlight), 0);
-        EXPECT_EQ(count(box(1, true), crMenuText), 0);
+        EXPECT_GT(
+            pixels.Count(box(3, true), crGrayText) * pixels.Count(box(3, true), crBtnHighlight), 0);
+        EXPECT_EQ(pixels.Count(box(3, true), crMenuText), 0);
         // The mnemonic's underline: the lowest row of text lies under the first letter only.
         const RECT rcText = box(0, true);
         int nLowest = -1, nRight = rcText.left;
         for (int y = rcText.top; y < rcText.bottom; ++y)
-            nLowest = count({rcText.left, y, rcText.right, y + 1}, crMenuText) > 0 ? y : nLowest;
+            nLowest =
+                pixels.Count({rcText.left, y, rcText.right, y + 1}, crMenuText) > 0 ? y : nLowest;
         for (int x = rcText.left; nLowest >= 0 && x < rcText.right; ++x)
             nRight = pixels.At(x, nLowest) == crMenuText ? x : nRight;
         EXPECT_TRUE(nLowest >= 0 && nRight - rcText.left < 12) << nLowest << " " << nRight;
         // A checked item without bitmaps: the check mark in a sunken box on a checkerboard.
-        const RECT rcCheck = box(2);
+        const RECT rcCheck = box(1);
         const int yMiddle = (rcCheck.top + rcCheck.bottom) / 2;
         EXPECT_EQ(std::vector<COLORREF>(
                       {pixels.At(rcCheck.left, yMiddle), pixels.At(rcCheck.right - 1, yMiddle)}),
@@ -304,14 +232,14 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
         const COLORREF crFirst = pixels.At(rcCheck.left + 1, rcCheck.top + 1);
         EXPECT_TRUE(crFirst == crMenu || crFirst == crBtnHighlight);
         EXPECT_EQ(pixels.At(rcCheck.left + 2, rcCheck.top + 1) ^ crFirst, crMenu ^ crBtnHighlight);
-        EXPECT_GT(count(rcCheck, crMenuText), 0);
+        EXPECT_GT(pixels.Count(rcCheck, crMenuText), 0);
         // The submenu arrow near the item's right end: a filled triangle pointing right, its
         // columns shrinking by two pixels to a point, about 0.4 check widths high.
         const int c = GetSystemMetrics(SM_CXMENUCHECK);
-        const RECT rcArrow = ItemRect(hStrip, 3);
+        const RECT rcArrow = ItemRect(hStrip, 4);
         std::vector<int> heights;
         for (int x = rcArrow.right - c; x < rcArrow.right; ++x)
-            if (int n = count({x, rcArrow.top, x + 1, rcArrow.bottom}, crMenuText))
+            if (int n = pixels.Count({x, rcArrow.top, x + 1, rcArrow.bottom}, crMenuText))
                 heights.push_back(n);
         ASSERT_FALSE(heights.empty());
         EXPECT_EQ(heights.back(), 1);
@@ -322,7 +250,7 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
         RedrawWindow(hStrip, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         const std::vector<COLORREF> hot = quarters(0);
         EXPECT_EQ(std::make_pair(hot[0], hot[2]), std::make_pair(crBtnText, crHighlight));
-        EXPECT_GT(count(rcText, crHighlightText) * count(rcText, crHighlight), 0);
+        EXPECT_GT(pixels.Count(rcText, crHighlightText) * pixels.Count(rcText, crHighlight), 0);
         // The banner, cut to 60 rows: a sixth in the top colour; then each channel moves towards
         // the gradient colour, slowly first, and never past it; the last row is the highlight line.
         // At 6 rows one is in the top colour, and every further one moves.
@@ -352,14 +280,16 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
         }
         PressKey(hPopup, VK_ESCAPE);
     });
-    EXPECT_TRUE(owner.Track(menu, 100, 100));
-    menu.DestroyMenu();
+    EXPECT_TRUE(s.owner.Track(s.menu, 100, 100));
     DeleteObject(hBitmap);
 }
 
 TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
-    MenuSetup s;
+    // A banner bitmap is kept only when the system can describe it.
+    EXPECT_EQ(CBmpMenu(30, 0, reinterpret_cast<HBITMAP>(0x1234), 0).m_hBannerBitmap, nullptr);
+    MenuSetup s(24, 1, CreateBitmap(4, 4, 1, 1, nullptr), 7);
     HWND hPopup = nullptr, hStrip = nullptr;
+    RECT rcTop = {}, rcSub = {}, rcItem = {};
     CBmpMenuToolBar* pStrip = nullptr;
     // Moves the mouse to a point of the strip and rests there (WM_MOUSEHOVER) or paints what
     // became hot (WM_NULL).
@@ -385,6 +315,9 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
         hPopup = s.owner.OpenMenus().at(0);
         pStrip = MenuOf(hPopup)->m_pToolBar.get();
         hStrip = pStrip->m_hWnd;
+        rcTop = WindowRect(hPopup);
+        rcItem = ItemRect(hStrip, 4);
+        MapWindowPoints(hStrip, nullptr, reinterpret_cast<POINT*>(&rcItem), 2);
         // Another point of the same item, and a disabled item, change nothing.
         for (const auto& [nIndex, dx] : {std::pair<int, int>{0, 0}, {0, 1}, {3, 0}})
             hover(nIndex, WM_NULL, dx);
@@ -396,7 +329,17 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
         hover(4);
         UpdateWindow(hStrip);
     });
-    step(2, [&] { hover(5); });  // resting on an item without submenu closes it again
+    step(2, [&] {
+        rcSub = WindowRect(s.owner.OpenMenus()[1]);
+        CBmpMenu* pSub = MenuOf(s.owner.OpenMenus()[1]);
+        ASSERT_TRUE(pSub != nullptr && s.menu.m_pSubMenu == pSub);
+        EXPECT_TRUE(pSub->m_hMenu == s.hSub && pSub->m_pOwner == &s.owner);
+        EXPECT_EQ(pSub->m_dwTrackFlags, BMF_SUBMENU);
+        // Asked to, the parent hands on its banner width and bitmap; the extra value always.
+        EXPECT_TRUE(pSub->m_nBannerWidth == 24 && pSub->m_hBannerBitmap == s.menu.m_hBannerBitmap);
+        EXPECT_EQ(pSub->m_nExtra, 7u);
+        hover(5);  // resting on an item without submenu closes it again
+    });
     step(1, [&] {
         UpdateWindow(hStrip);
         // Two presses on the submenu item post one click.
@@ -405,7 +348,6 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
         EXPECT_EQ(pStrip->m_nClickedIndex, 4);
     });
     step(2, [&] {
-        EXPECT_EQ(s.menu.m_pSubMenu, MenuOf(s.owner.OpenMenus()[1]));
         // A third press on the item whose submenu is open is no click either; Left closes only
         // the submenu and lets the parent take the item again.
         Press(hStrip, 4);
@@ -422,13 +364,25 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
         EXPECT_EQ(pStrip->m_nClickedIndex, -1);
     });
     step(1, [&] { Press(hStrip, 5); });
-    EXPECT_TRUE(s.owner.Track(s.menu, 100, 100));
+    // Near the bottom right corner the menu opens up and to the left of the point.
+    const RECT rcDesktop = WindowRect(GetDesktopWindow());
+    EXPECT_TRUE(s.owner.Track(s.menu, rcDesktop.right - 20, rcDesktop.bottom - 20));
+    EXPECT_TRUE(rcTop.right == rcDesktop.right - 20 && rcTop.bottom == rcDesktop.bottom - 20);
+    // No room on the right nor below: the submenu opens left of the parent, clear of its
+    // banner, ending at the item's bottom.
+    EXPECT_EQ(std::make_pair(rcSub.right, rcSub.bottom),
+              std::make_pair(rcItem.left - 24, rcItem.bottom));
     const std::string a = "initpopup sub 0", b = "enterloop sub", z = "exitloop 0 0";
     EXPECT_EQ(s.owner.Take(),
               (Lines{"initmenu menu 0", "enterloop menu", "select 65/0 menu", "select 66/8 menu",
                      "select 4/10 menu", a, b, z, "select 68/0 menu", a, b, z, a, b, z, z}));
     EXPECT_EQ(s.host.Take(), Lines{"command 68 0"});
     EXPECT_FALSE(IsWindow(hPopup));
+    // The submenu's handle still belongs to the menu; destroying the menu frees both.
+    EXPECT_TRUE(s.menu.m_pSubMenu == nullptr && IsMenu(s.hSub));
+    s.menu.DestroyMenu();
+    EXPECT_FALSE(IsMenu(s.hMenu) || IsMenu(s.hSub));
+    DeleteObject(s.menu.m_hBannerBitmap);
 }
 
 TEST(BmpMenuInput, KeysAndMnemonicsMoveThroughTheCascade) {
@@ -507,8 +461,8 @@ TEST(BmpMenuInput, ActivationElsewhereOrTheOwnerGoingAwayEndsTheCascade) {
     // Moving between a menu and its submenu is no reason to close; another window activated is
     // (clicked by the user: the desktop tests). The popups go with their owner, and each loop ends
     // as its window is gone.
-    const std::vector<std::function<void()>> elsewhere = {[&] { SetActiveWindow(s.host.Hwnd()); },
-                                                          [&] { DestroyWindow(s.owner.Hwnd()); }};
+    const std::vector<std::function<void()>> elsewhere = {[&] { SetActiveWindow(s.host.m_hWnd); },
+                                                          [&] { ::DestroyWindow(s.owner.m_hWnd); }};
     for (const auto& goElsewhere : elsewhere) {
         std::vector<HWND> popups;
         s.owner.AddStep([&] { Press(Strip(s.owner.OpenMenus().at(0)), 4); });
@@ -524,7 +478,7 @@ TEST(BmpMenuInput, ActivationElsewhereOrTheOwnerGoingAwayEndsTheCascade) {
         });
         EXPECT_TRUE(s.owner.Track(s.menu, 100, 100));
         // An owner that is still there heard every loop end.
-        EXPECT_TRUE(!IsWindow(s.owner.Hwnd()) || s.owner.OpenMenus().empty());
+        EXPECT_TRUE(!IsWindow(s.owner.m_hWnd) || s.owner.OpenMenus().empty());
         ASSERT_EQ(popups.size(), 2u);
         EXPECT_FALSE(IsWindow(popups[0]) || IsWindow(popups[1]));
         EXPECT_TRUE(s.menu.m_pSubMenu == nullptr && s.menu.m_pToolBar == nullptr);
