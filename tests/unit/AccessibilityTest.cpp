@@ -45,14 +45,15 @@ std::string Text(IAccessible* pAcc,
 
 }  // namespace
 
-TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
+// The menus announce opening, focus and closing; an open one reads as a popup of items, whose
+// default action chooses like a click, and a screen reader's object of it outlives the popup.
+TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
     MenuSetup s;
-    CMenuTestOwner& owner = s.owner;
-    CBmpMenu& menu = s.menu;
     ScreenReaderLog log;
     HWND hTop = nullptr, hSub = nullptr;
-    owner.AddStep([&] {
-        hTop = owner.OpenMenus().at(0);
+    IAccessible* pAcc = nullptr;
+    s.owner.AddStep([&] {
+        hTop = s.owner.OpenMenus().at(0);
         PressKey(hTop, VK_DOWN);
         PressKey(hTop, VK_DOWN);
         const HWND hStrip = Strip(hTop);
@@ -61,11 +62,53 @@ TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
         UpdateWindow(hStrip);
         PressKey(hTop, VK_RIGHT);
     });
-    owner.AddStep([&] {
-        hSub = owner.OpenMenus().at(1);
-        PressKey(hTop, VK_ESCAPE);
+    s.owner.AddStep([&] {
+        hSub = s.owner.OpenMenus().at(1);
+        const HWND hStrip = Strip(hTop);
+        ASSERT_EQ(AccessibleObjectFromWindow(hTop, OBJID_CLIENT, IID_IAccessible,
+                                             reinterpret_cast<void**>(&pAcc)),
+                  S_OK);
+        long nChildren = 0;
+        EXPECT_TRUE(pAcc->get_accChildCount(&nChildren) == S_OK && nChildren == 6);
+        const LONG kOn = STATE_SYSTEM_FOCUSABLE, kItem = ROLE_SYSTEM_MENUITEM;
+        // Role, state, name and shortcut of each child, then its place on the screen.
+        const struct {
+            LONG role, state;
+            const char *pszName, *pszShortcut;
+        } cases[] = {
+            {kItem, kOn, "Open", "O"},
+            {kItem, kOn | STATE_SYSTEM_CHECKED, "Checked", "C"},
+            {ROLE_SYSTEM_SEPARATOR, 0, "-", "-"},
+            {kItem, STATE_SYSTEM_UNAVAILABLE, "Disabled", "D"},
+            {kItem, kOn | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED | STATE_SYSTEM_HASPOPUP,
+             "More", "M"},
+            {kItem, kOn, "Exit", "x"},
+        };
+        for (LONG id = 1; id <= 6; ++id) {
+            const auto& c = cases[id - 1];
+            VARIANT role = {}, state = {};
+            EXPECT_EQ(pAcc->get_accRole(Child(id), &role) | pAcc->get_accState(Child(id), &state),
+                      S_OK);
+            EXPECT_EQ(
+                std::make_tuple(role.lVal, state.lVal, Text(pAcc, &IAccessible::get_accName, id),
+                                Text(pAcc, &IAccessible::get_accKeyboardShortcut, id)),
+                std::make_tuple(c.role, c.state, std::string(c.pszName),
+                                std::string(c.pszShortcut)))
+                << id;
+            RECT rc = ItemRect(hStrip, static_cast<int>(id - 1));
+            MapWindowPoints(hStrip, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+            long x = 0, y = 0, cx = 0, cy = 0;
+            pAcc->accLocation(&x, &y, &cx, &cy, Child(id));
+            EXPECT_EQ(std::vector<long>({x, y, x + cx, y + cy}),
+                      std::vector<long>({rc.left, rc.top, rc.right, rc.bottom}));
+        }
+        VARIANT v = {};
+        EXPECT_EQ(pAcc->get_accState(Child(7), &v), E_INVALIDARG);
+        EXPECT_EQ(pAcc->accDoDefaultAction(Child(4)), DISP_E_MEMBERNOTFOUND);
+        EXPECT_EQ(pAcc->accDoDefaultAction(Child(6)), S_OK);
     });
-    EXPECT_TRUE(owner.Track(menu, 200, 150));
+    EXPECT_TRUE(s.owner.Track(s.menu, 200, 150));
+    EXPECT_EQ(s.host.Take(), std::vector<std::string>{"command 68 0"}) << "Exit's default action";
     const LONG kPopup = ROLE_SYSTEM_MENUPOPUP, kItem = ROLE_SYSTEM_MENUITEM, kSelf = CHILDID_SELF;
     const std::vector<HeardEvent> expected = {
         {EVENT_SYSTEM_MENUPOPUPSTART, hTop, OBJID_CLIENT, kSelf, kPopup, ""},
@@ -80,68 +123,6 @@ TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
         {EVENT_SYSTEM_MENUPOPUPEND, hTop, OBJID_CLIENT, kSelf, 0, ""},
     };
     EXPECT_EQ(ScreenReaderLog::Lines(log.Take()), ScreenReaderLog::Lines(expected));
-}
-
-TEST_F(Accessibility, AnOpenMenuReadsAsAPopupOfItemsAndChoosesAsAClick) {
-    CMenuTestOwner owner, host(560, 200);
-    IAccessible* pAcc = nullptr;
-    {
-        CHostScope scope(host.m_hWnd);
-        CBmpMenu menu(30, 0, nullptr, 0);
-        menu.Attach(MakeMenu({{MF_STRING, 101, "&Open"},
-                              {MF_STRING | MF_CHECKED, 102, "&Checked"},
-                              {MF_SEPARATOR, 0xFFFFFFFF, nullptr},
-                              {MF_STRING | MF_GRAYED, 103, "&Disabled"},
-                              {MF_POPUP, UINT_PTR(CreatePopupMenu()), "&More"},
-                              {MF_STRING, 104, "E&xit"}}));
-        owner.AddStep([&] {
-            const HWND hPopup = owner.OpenMenus().at(0), hStrip = Strip(hPopup);
-            SendMessageA(hStrip, WM_MOUSEMOVE, 0, ItemParam(hStrip, 0));
-            ASSERT_EQ(AccessibleObjectFromWindow(hPopup, OBJID_CLIENT, IID_IAccessible,
-                                                 reinterpret_cast<void**>(&pAcc)),
-                      S_OK);
-            long nChildren = 0;
-            EXPECT_TRUE(pAcc->get_accChildCount(&nChildren) == S_OK && nChildren == 6);
-            const LONG kOn = STATE_SYSTEM_FOCUSABLE, kItem = ROLE_SYSTEM_MENUITEM;
-            // Role, state, name and shortcut of each child, then its place on the screen.
-            const struct {
-                LONG role, state;
-                const char *pszName, *pszShortcut;
-            } cases[] = {
-                {kItem, kOn | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED, "Open", "O"},
-                {kItem, kOn | STATE_SYSTEM_CHECKED, "Checked", "C"},
-                {ROLE_SYSTEM_SEPARATOR, 0, "-", "-"},
-                {kItem, STATE_SYSTEM_UNAVAILABLE, "Disabled", "D"},
-                {kItem, kOn | STATE_SYSTEM_HASPOPUP, "More", "M"},
-                {kItem, kOn, "Exit", "x"},
-            };
-            for (LONG id = 1; id <= 6; ++id) {
-                const auto& c = cases[id - 1];
-                VARIANT role = {}, state = {};
-                EXPECT_EQ(
-                    pAcc->get_accRole(Child(id), &role) | pAcc->get_accState(Child(id), &state),
-                    S_OK);
-                EXPECT_EQ(std::make_tuple(role.lVal, state.lVal,
-                                          Text(pAcc, &IAccessible::get_accName, id),
-                                          Text(pAcc, &IAccessible::get_accKeyboardShortcut, id)),
-                          std::make_tuple(c.role, c.state, std::string(c.pszName),
-                                          std::string(c.pszShortcut)))
-                    << id;
-                RECT rc = ItemRect(hStrip, static_cast<int>(id - 1));
-                MapWindowPoints(hStrip, nullptr, reinterpret_cast<POINT*>(&rc), 2);
-                long x = 0, y = 0, cx = 0, cy = 0;
-                pAcc->accLocation(&x, &y, &cx, &cy, Child(id));
-                EXPECT_EQ(std::vector<long>({x, y, x + cx, y + cy}),
-                          std::vector<long>({rc.left, rc.top, rc.right, rc.bottom}));
-            }
-            VARIANT v = {};
-            EXPECT_EQ(pAcc->get_accState(Child(7), &v), E_INVALIDARG);
-            EXPECT_EQ(pAcc->accDoDefaultAction(Child(4)), DISP_E_MEMBERNOTFOUND);
-            EXPECT_EQ(pAcc->accDoDefaultAction(Child(6)), S_OK);
-        });
-        EXPECT_TRUE(owner.Track(menu, 200, 150));
-        EXPECT_EQ(host.Take(), std::vector<std::string>{"command 68 0"}) << "Exit's default action";
-    }
     // A screen reader may hold the object after the popup went away: it answers, and
     // reaches nothing.
     ASSERT_NE(pAcc, nullptr);
