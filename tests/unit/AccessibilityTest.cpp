@@ -52,7 +52,7 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
     ScreenReaderLog log;
     HWND hTop = nullptr, hSub = nullptr;
     IAccessible* pAcc = nullptr;
-    s.owner.AddStep([&] {
+    s.owner.AddStep(1, [&] {
         hTop = s.owner.OpenMenus().at(0);
         PressKey(hTop, VK_DOWN);
         PressKey(hTop, VK_DOWN);
@@ -62,7 +62,7 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
         UpdateWindow(hStrip);
         PressKey(hTop, VK_RIGHT);
     });
-    s.owner.AddStep([&] {
+    s.owner.AddStep(2, [&] {
         hSub = s.owner.OpenMenus().at(1);
         const HWND hStrip = Strip(hTop);
         ASSERT_EQ(AccessibleObjectFromWindow(hTop, OBJID_CLIENT, IID_IAccessible,

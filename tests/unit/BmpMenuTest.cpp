@@ -108,7 +108,7 @@ TEST(BmpMenuWindow, BuildsOneButtonPerItemAndSizesThePopup) {
         MenuSetup s(nBanner);
         while (GetMenuItemCount(s.hMenu) > nItems) DeleteMenu(s.hMenu, 0, MF_BYPOSITION);
         HWND hPopup = nullptr;
-        s.owner.AddStep([&, nBanner = nBanner] {
+        s.owner.AddStep(1, [&, nBanner = nBanner] {
             hPopup = s.owner.OpenMenus().at(0);
             const HWND hStrip = Strip(hPopup);
             EXPECT_TRUE(GetParent(hPopup) == s.owner.m_hWnd && GetFocus() == hPopup);
@@ -186,7 +186,7 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
          COLOR_GRAYTEXT, COLOR_MENUTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT},
         {crBottom, crBtnText, crShadow, crMenu, crBtnHighlight, crGrayText, crMenuText, crHighlight,
          crHighlightText});
-    s.owner.AddStep([&] {
+    s.owner.AddStep(1, [&] {
         const HWND hPopup = s.owner.OpenMenus().at(0), hStrip = Strip(hPopup);
         // The check box of an item (as wide as high), and the text right of it.
         const auto box = [&](int nIndex, bool bText = false) {
@@ -304,14 +304,7 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
         MSG msg;
         return PeekMessageA(&msg, hStrip, BMM_ITEMCLICK, BMM_ITEMCLICK, PM_NOREMOVE) != FALSE;
     };
-    // Each step first checks how many menus are open.
-    const auto step = [&](size_t nOpen, std::function<void()> run) {
-        s.owner.AddStep([&, nOpen, run] {
-            ASSERT_EQ(s.owner.OpenMenus().size(), nOpen);
-            run();
-        });
-    };
-    step(1, [&] {
+    s.owner.AddStep(1, [&] {
         hPopup = s.owner.OpenMenus().at(0);
         pStrip = MenuOf(hPopup)->m_pToolBar.get();
         hStrip = pStrip->m_hWnd;
@@ -329,7 +322,7 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
         hover(4);
         UpdateWindow(hStrip);
     });
-    step(2, [&] {
+    s.owner.AddStep(2, [&] {
         rcSub = WindowRect(s.owner.OpenMenus()[1]);
         CBmpMenu* pSub = MenuOf(s.owner.OpenMenus()[1]);
         ASSERT_TRUE(pSub != nullptr && s.menu.m_pSubMenu == pSub);
@@ -340,30 +333,30 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
         EXPECT_EQ(pSub->m_nExtra, 7u);
         hover(5);  // resting on an item without submenu closes it again
     });
-    step(1, [&] {
+    s.owner.AddStep(1, [&] {
         UpdateWindow(hStrip);
         // Two presses on the submenu item post one click.
         Press(hStrip, 4);
         Press(hStrip, 4);
         EXPECT_EQ(pStrip->m_nClickedIndex, 4);
     });
-    step(2, [&] {
+    s.owner.AddStep(2, [&] {
         // A third press on the item whose submenu is open is no click either; Left closes only
         // the submenu and lets the parent take the item again.
         Press(hStrip, 4);
         EXPECT_FALSE(clickQueued());
         PressKey(s.owner.OpenMenus()[1], VK_LEFT);
     });
-    step(1, [&] {
+    s.owner.AddStep(1, [&] {
         EXPECT_TRUE(s.menu.m_pSubMenu == nullptr && pStrip->m_nClickedIndex == -1);
         Press(hStrip, 4);
     });
     // Hovering another item closes the submenu and forgets the click.
-    step(2, [&] {
+    s.owner.AddStep(2, [&] {
         hover(0);
         EXPECT_EQ(pStrip->m_nClickedIndex, -1);
     });
-    step(1, [&] { Press(hStrip, 5); });
+    s.owner.AddStep(1, [&] { Press(hStrip, 5); });
     // Near the bottom right corner the menu opens up and to the left of the point.
     const RECT rcDesktop = WindowRect(GetDesktopWindow());
     EXPECT_TRUE(s.owner.Track(s.menu, rcDesktop.right - 20, rcDesktop.bottom - 20));
@@ -427,20 +420,20 @@ TEST(BmpMenuInput, KeysAndMnemonicsMoveThroughTheCascade) {
         size_t nOpen = 0;
         int nHot = -1;
         s.owner.SetMenuCharAnswer(c.nAnswer);
-        s.owner.AddStep([&] {
+        s.owner.AddStep(1, [&] {
             const HWND hStrip = Strip(s.owner.OpenMenus().at(0));
             SendMessageA(hStrip, TB_SETHOTITEM, c.nHot, 0);
             UpdateWindow(hStrip);
         });
         for (const int nKey : c.keys) {
-            s.owner.AddStep([&, nKey] {
+            s.owner.AddStep(0, [&, nKey] {
                 const HWND hPopup =
                     nKey < 0 ? s.owner.OpenMenus().at(0) : s.owner.OpenMenus().back();
                 if (nKey == VK_MENU) SendMessageA(hPopup, WM_SYSKEYDOWN, VK_MENU, 0x20000001);
                 if (nKey != VK_MENU) PressKey(hPopup, std::abs(nKey));
             });
         }
-        s.owner.AddStep([&] {
+        s.owner.AddStep(0, [&] {
             nOpen = s.owner.OpenMenus().size();
             nHot = HotItem(Strip(s.owner.OpenMenus().back()));
             PressKey(s.owner.OpenMenus().back(), VK_ESCAPE);
@@ -465,17 +458,13 @@ TEST(BmpMenuInput, ActivationElsewhereOrTheOwnerGoingAwayEndsTheCascade) {
                                                           [&] { ::DestroyWindow(s.owner.m_hWnd); }};
     for (const auto& goElsewhere : elsewhere) {
         std::vector<HWND> popups;
-        s.owner.AddStep([&] { Press(Strip(s.owner.OpenMenus().at(0)), 4); });
-        s.owner.AddStep([&] {
+        s.owner.AddStep(1, [&] { Press(Strip(s.owner.OpenMenus().at(0)), 4); });
+        s.owner.AddStep(2, [&] {
             popups = s.owner.OpenMenus();
-            ASSERT_EQ(popups.size(), 2u);
             SetActiveWindow(popups[0]);
             SetActiveWindow(popups[1]);
         });
-        s.owner.AddStep([&] {
-            ASSERT_EQ(s.owner.OpenMenus().size(), 2u);
-            goElsewhere();
-        });
+        s.owner.AddStep(2, goElsewhere);
         EXPECT_TRUE(s.owner.Track(s.menu, 100, 100));
         // An owner that is still there heard every loop end.
         EXPECT_TRUE(!IsWindow(s.owner.m_hWnd) || s.owner.OpenMenus().empty());

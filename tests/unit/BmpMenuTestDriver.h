@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bmpmenu/BmpMenu.h"
@@ -63,9 +64,15 @@ class CMenuTestOwner : public CWnd {
 
     // Names a menu handle in the recorded lines.
     void Name(HMENU hMenu, const char* pszName) { m_names[UINT_PTR(hMenu)] = pszName; }
-    // Adds a step. The first runs when the top-level menu has entered its loop, each further one
-    // after what the previous step posted has been handled.
-    void AddStep(std::function<void()> step) { m_steps.push_back(std::move(step)); }
+    // Adds a step that runs when nOpen menus are open (0: any number), else fails the test. The
+    // first runs when the top-level menu has entered its loop, each further one after what the
+    // previous step posted has been handled.
+    void AddStep(size_t nOpen, std::function<void()> step) {
+        m_steps.push_back([this, nOpen, step] {
+            ASSERT_TRUE(nOpen == 0 || m_openMenus.size() == nOpen) << m_openMenus.size() << " open";
+            step();
+        });
+    }
     // Tracks the menu at the point (or beside the rectangle) with this window as owner and runs
     // the steps; fails the test when the watchdog must close the menus (10 seconds).
     BOOL Track(CBmpMenu& menu, int x, int y, const RECT* pExclude = nullptr) {
@@ -144,25 +151,6 @@ class CMenuTestOwner : public CWnd {
     LRESULT m_nMenuCharAnswer = 0;              // the answer to WM_MENUCHAR
 };
 
-// Points the tray manager's command delivery at a host window for one scope.
-struct CHostScope {
-    explicit CHostScope(HWND hHost) { std::swap(CvelTrayLibMgr::Instance().m_hHostWnd, hHost); }
-    ~CHostScope() { CvelTrayLibMgr::Instance().m_hHostWnd = m_hPrevious; }
-    HWND m_hPrevious = CvelTrayLibMgr::Instance().m_hHostWnd;  // the host window before
-};
-
-// Items of a menu: flags, the command (a submenu item's is the submenu's handle), the text with &.
-struct MenuItem {
-    UINT nFlags;
-    UINT_PTR nId;
-    const char* pszText;
-};
-inline HMENU MakeMenu(const std::vector<MenuItem>& items) {
-    HMENU hMenu = CreatePopupMenu();
-    for (const MenuItem& item : items) AppendMenuA(hMenu, item.nFlags, item.nId, item.pszText);
-    return hMenu;
-}
-
 // The menus of a test: an owner, a host that receives the commands, and the menu most tests use:
 // 0 &Open (101), 1 &Checked (102, checked), 2 a separator, 3 &Disabled (103, greyed), 4 &More
 // with the submenu Sub &one (201), Sub &two (202) and &other (203), 5 E&xit (104), named "menu"
@@ -173,18 +161,23 @@ struct MenuSetup {
     explicit MenuSetup(int nBanner = 30, BOOL bSubBanner = 0, HBITMAP hBitmap = nullptr,
                        UINT nExtra = 0)
         : menu(nBanner, bSubBanner, hBitmap, nExtra) {
+        AppendMenuA(hSub, MF_STRING, 201, "Sub &one");
+        AppendMenuA(hSub, MF_STRING, 202, "Sub &two");
+        AppendMenuA(hSub, MF_STRING, 203, "&other");
+        AppendMenuA(hMenu, MF_STRING, 101, "&Open");
+        AppendMenuA(hMenu, MF_STRING | MF_CHECKED, 102, "&Checked");
+        AppendMenuA(hMenu, MF_SEPARATOR, 0xFFFFFFFF, nullptr);
+        AppendMenuA(hMenu, MF_STRING | MF_GRAYED, 103, "&Disabled");
+        AppendMenuA(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&More");
+        AppendMenuA(hMenu, MF_STRING, 104, "E&xit");
         owner.Name(hMenu, "menu"), owner.Name(hSub, "sub");
         menu.Attach(hMenu);
     }
+    // Points the tray manager's command delivery back at the host before.
+    ~MenuSetup() { CvelTrayLibMgr::Instance().m_hHostWnd = hPreviousHost; }
+
     CMenuTestOwner owner, host{560, 200};  // the menu's owner; the host receiving commands
-    CHostScope scope{host.m_hWnd};         // the manager delivers to the host
-    CBmpMenu menu;                         // the menu
-    HMENU hSub = MakeMenu(
-        {{MF_STRING, 201, "Sub &one"}, {MF_STRING, 202, "Sub &two"}, {MF_STRING, 203, "&other"}});
-    HMENU hMenu = MakeMenu({{MF_STRING, 101, "&Open"},
-                            {MF_STRING | MF_CHECKED, 102, "&Checked"},
-                            {MF_SEPARATOR, 0xFFFFFFFF, nullptr},
-                            {MF_STRING | MF_GRAYED, 103, "&Disabled"},
-                            {MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&More"},
-                            {MF_STRING, 104, "E&xit"}});
+    HWND hPreviousHost = std::exchange(CvelTrayLibMgr::Instance().m_hHostWnd, host.m_hWnd);
+    CBmpMenu menu;                                              // the menu
+    HMENU hSub = CreatePopupMenu(), hMenu = CreatePopupMenu();  // its submenu, its handle
 };
