@@ -8,6 +8,7 @@
 
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "BmpMenuTestDriver.h"
@@ -72,10 +73,7 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
         EXPECT_TRUE(pAcc->get_accChildCount(&nChildren) == S_OK && nChildren == 6);
         const LONG kOn = STATE_SYSTEM_FOCUSABLE, kItem = ROLE_SYSTEM_MENUITEM;
         // Role, state, name and shortcut of each child, then its place on the screen.
-        const struct {
-            LONG role, state;
-            const char *pszName, *pszShortcut;
-        } cases[] = {
+        const std::tuple<LONG, LONG, std::string, std::string> cases[] = {
             {kItem, kOn, "Open", "O"},
             {kItem, kOn | STATE_SYSTEM_CHECKED, "Checked", "C"},
             {ROLE_SYSTEM_SEPARATOR, 0, "-", "-"},
@@ -85,15 +83,13 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
             {kItem, kOn, "Exit", "x"},
         };
         for (LONG id = 1; id <= 6; ++id) {
-            const auto& c = cases[id - 1];
             VARIANT role = {}, state = {};
             EXPECT_EQ(pAcc->get_accRole(Child(id), &role) | pAcc->get_accState(Child(id), &state),
                       S_OK);
             EXPECT_EQ(
                 std::make_tuple(role.lVal, state.lVal, Text(pAcc, &IAccessible::get_accName, id),
                                 Text(pAcc, &IAccessible::get_accKeyboardShortcut, id)),
-                std::make_tuple(c.role, c.state, std::string(c.pszName),
-                                std::string(c.pszShortcut)))
+                cases[id - 1])
                 << id;
             RECT rc = ItemRect(hStrip, static_cast<int>(id - 1));
             MapWindowPoints(hStrip, nullptr, reinterpret_cast<POINT*>(&rc), 2);
@@ -137,30 +133,26 @@ TEST_F(Accessibility, InformationWindowAndAlertAreAnnounced) {
     // The window's template comes from the built library.
     const HMODULE hLib = LoadLibraryA((ProgramFolder() + "velTrayLib.dll").c_str());
     ASSERT_NE(hLib, nullptr);
-    const HINSTANCE hPrevious = g_hLibInstance;
-    g_hLibInstance = hLib;
+    const HINSTANCE hPrevious = std::exchange(g_hLibInstance, hLib);
     {
         CSEMIcon sem(hLib);
         ScreenReaderLog log;
-        const struct {
-            const char* pszText;
-            bool bAlert;  // raised as an alert, else shown as an information
-            std::vector<DWORD> events;
-        } cases[] = {
+        // The text, whether it is raised as an alert (else shown as an information), the events.
+        const std::tuple<const char*, bool, std::vector<DWORD>> cases[] = {
             {"Die Datei wird signiert", false, {EVENT_OBJECT_SHOW}},
             {"Die Karte ist gesperrt", true, {EVENT_OBJECT_NAMECHANGE, EVENT_SYSTEM_ALERT}},
             {"Die Karte ist gesperrt", true, {EVENT_SYSTEM_ALERT}},
             {"Bitte warten", false, {EVENT_OBJECT_NAMECHANGE}},
         };
-        for (const auto& c : cases) {
-            c.bAlert ? sem.Alert(nullptr, c.pszText) : sem.ShowText(c.pszText);
+        for (const auto& [pszText, bAlertCase, events] : cases) {
+            bAlertCase ? sem.Alert(nullptr, pszText) : sem.ShowText(pszText);
             // The window is named after its text; the alert is an object of its own.
             std::vector<HeardEvent> expected;
-            for (DWORD event : c.events) {
+            for (DWORD event : events) {
                 const bool bAlert = event == EVENT_SYSTEM_ALERT;
                 expected.push_back({event, sem.GetInfoDlg()->GetSafeHwnd(),
                                     bAlert ? CInfoDlg::kAlertObjectId : OBJID_WINDOW, CHILDID_SELF,
-                                    bAlert ? ROLE_SYSTEM_ALERT : 0, c.pszText});
+                                    bAlert ? ROLE_SYSTEM_ALERT : 0, pszText});
             }
             EXPECT_EQ(ScreenReaderLog::Lines(log.Take()), ScreenReaderLog::Lines(expected));
         }

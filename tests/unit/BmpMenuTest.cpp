@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "BmpMenuTestDriver.h"
@@ -69,35 +70,31 @@ struct CPixels {
 
 TEST(BmpMenuWindow, PlacementFollowsBothTables) {
     const RECT kNone = {};
-    const struct {
-        int x, y;
-        RECT rcExclude;  // empty: open at the point
-        SIZE size;
-        POINT expected;
-    } cases[] = {
+    // The point, the rectangle to open beside (empty: open at the point), the menu's size, where
+    // it opens on a 1024 x 768 screen.
+    const std::tuple<POINT, RECT, SIZE, POINT> cases[] = {
         // At a point: below right, below left, above right, above left, else at the point.
-        {100, 100, kNone, {150, 120}, {100, 100}},
-        {950, 100, kNone, {150, 120}, {800, 100}},
-        {100, 700, kNone, {150, 120}, {100, 580}},
-        {1000, 760, kNone, {150, 120}, {850, 640}},
-        {500, 400, kNone, {600, 500}, {500, 400}},
+        {{100, 100}, kNone, {150, 120}, {100, 100}},
+        {{950, 100}, kNone, {150, 120}, {800, 100}},
+        {{100, 700}, kNone, {150, 120}, {100, 580}},
+        {{1000, 760}, kNone, {150, 120}, {850, 640}},
+        {{500, 400}, kNone, {600, 500}, {500, 400}},
         // The comparisons are strict: touching the screen's edge does not fit.
-        {874, 100, kNone, {150, 120}, {724, 100}},
-        {873, 647, kNone, {150, 120}, {873, 647}},
+        {{874, 100}, kNone, {150, 120}, {724, 100}},
+        {{873, 647}, kNone, {150, 120}, {873, 647}},
         // Beside a rectangle: right at top, right at bottom, left at top, left at bottom; when
         // nothing fits, the first.
-        {0, 0, {400, 300, 500, 320}, {150, 120}, {500, 300}},
-        {0, 0, {400, 700, 500, 720}, {150, 120}, {500, 600}},
-        {0, 0, {850, 300, 950, 320}, {150, 120}, {700, 300}},
-        {0, 0, {850, 700, 950, 720}, {150, 120}, {700, 600}},
-        {0, 0, {400, 300, 500, 320}, {600, 800}, {500, 300}},
+        {{0, 0}, {400, 300, 500, 320}, {150, 120}, {500, 300}},
+        {{0, 0}, {400, 700, 500, 720}, {150, 120}, {500, 600}},
+        {{0, 0}, {850, 300, 950, 320}, {150, 120}, {700, 300}},
+        {{0, 0}, {850, 700, 950, 720}, {150, 120}, {700, 600}},
+        {{0, 0}, {400, 300, 500, 320}, {600, 800}, {500, 300}},
     };
-    for (const auto& c : cases) {
-        const RECT* pExclude = IsRectEmpty(&c.rcExclude) ? nullptr : &c.rcExclude;
-        const POINT pt =
-            CBmpMenu::CalcPosition(c.x, c.y, pExclude, c.size.cx, c.size.cy, RECT{0, 0, 1024, 768});
-        EXPECT_EQ(std::make_pair(pt.x, pt.y), std::make_pair(c.expected.x, c.expected.y))
-            << c.x << "," << c.y << " beside " << c.rcExclude.left << "," << c.rcExclude.top;
+    for (const auto& [pt, rc, size, expected] : cases) {
+        const POINT at = CBmpMenu::CalcPosition(pt.x, pt.y, IsRectEmpty(&rc) ? nullptr : &rc,
+                                                size.cx, size.cy, RECT{0, 0, 1024, 768});
+        EXPECT_EQ(std::make_pair(at.x, at.y), std::make_pair(expected.x, expected.y))
+            << pt.x << "," << pt.y << " beside " << rc.left << "," << rc.top;
     }
 }
 
@@ -385,16 +382,11 @@ TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
     // Besides keys: every open popup activated in turn, the host activated, the owner destroyed.
     const int kActivate = 0x10000, kHost = 0x10001, kGone = 0x10002;
     // Each case makes an item of the top menu hot, presses its keys one by one into the deepest
-    // open menu (a negative key into the top one), then looks at what is open and hot.
-    const struct {
-        const char* pszName;
-        int nHot;               // hot item of the top menu at first
-        std::vector<int> keys;  // pressed in turn; VK_MENU comes as WM_SYSKEYDOWN
-        LRESULT nAnswer;        // the owner's answer to WM_MENUCHAR
-        size_t nOpen;           // menus open afterwards
-        int nHotAfter;          // then the hot item of the deepest one
-        Lines heard;            // what the owner heard of WM_MENUCHAR and WM_COMMAND
-    } cases[] = {
+    // open menu (a negative key into the top one), then looks at what is open and hot. A case:
+    // its name, the hot item of the top menu at first, the keys pressed in turn (VK_MENU comes as
+    // WM_SYSKEYDOWN), the owner's answer to WM_MENUCHAR, the menus open afterwards and then the
+    // hot item of the deepest one, what the owner heard of WM_MENUCHAR and WM_COMMAND.
+    const std::tuple<const char*, int, std::vector<int>, LRESULT, size_t, int, Lines> cases[] = {
         // An arrow key is offered as a mnemonic first, then moves the hot item.
         {"down", 0, {VK_DOWN}, 0, 1, 1, {"menuchar 28/10 menu"}},
         // Left in a top-level menu does nothing; Return opens the hot submenu (Right: the leak
@@ -423,18 +415,18 @@ TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
         {"the host activated", 4, {VK_RIGHT, kActivate, kHost}, 0, 0, -1, {}},
         {"the owner destroyed", 4, {VK_RIGHT, kGone}, 0, 0, -1, {}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszName);
-        size_t nOpen = 0;
-        int nHot = -1;
+    for (const auto& [pszName, nHotBefore, keys, nAnswer, nOpen, nHot, expected] : cases) {
+        SCOPED_TRACE(pszName);
+        size_t nOpenNow = 0;
+        int nHotNow = -1;
         std::vector<HWND> popups;
-        s.owner.SetMenuCharAnswer(c.nAnswer);
-        s.owner.AddStep(1, [&] {
+        s.owner.SetMenuCharAnswer(nAnswer);
+        s.owner.AddStep(1, [&, nHotBefore = nHotBefore] {
             const HWND hStrip = Strip(s.owner.OpenMenus().at(0));
-            SendMessageA(hStrip, TB_SETHOTITEM, c.nHot, 0);
+            SendMessageA(hStrip, TB_SETHOTITEM, nHotBefore, 0);
             UpdateWindow(hStrip);
         });
-        for (const int nKey : c.keys) {
+        for (const int nKey : keys) {
             s.owner.AddStep(0, [&, nKey] {
                 const std::vector<HWND> open = s.owner.OpenMenus();
                 popups.insert(popups.end(), open.begin(), open.end());
@@ -448,17 +440,17 @@ TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
             });
         }
         s.owner.AddStep(0, [&] {
-            nOpen = s.owner.OpenMenus().size();
-            nHot = HotItem(Strip(s.owner.OpenMenus().back()));
+            nOpenNow = s.owner.OpenMenus().size();
+            nHotNow = HotItem(Strip(s.owner.OpenMenus().back()));
             PressKey(s.owner.OpenMenus().back(), VK_ESCAPE);
         });
         EXPECT_TRUE(s.owner.Track(s.menu, 100, 100));
-        EXPECT_EQ(std::make_pair(nOpen, nHot), std::make_pair(c.nOpen, c.nHotAfter));
+        EXPECT_EQ(std::make_pair(nOpenNow, nHotNow), std::make_pair(nOpen, nHot));
         Lines heard;
         for (const std::string& line : s.owner.Take())
             if (line.rfind("menuchar", 0) == 0 || line.rfind("command", 0) == 0)
                 heard.push_back(line);
-        EXPECT_EQ(heard, c.heard);
+        EXPECT_EQ(heard, expected);
         EXPECT_EQ(s.host.Take(), Lines{});
         // Every popup is gone, the menu handle stays, and an owner still there heard every
         // loop end.
