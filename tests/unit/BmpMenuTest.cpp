@@ -192,14 +192,14 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
             rc.right = bText ? rc.right : rc.left + Height(rc);
             return rc;
         };
-        const CPixels pixels(hStrip);
+        const CPixels px(hStrip);
         // The centres of the quarters of an item's 12 x 12 picture.
         const auto quarters = [&](int nIndex) {
             const RECT rc = box(nIndex);
             std::vector<COLORREF> colors;
             for (int q = 0; q < 4; ++q)
-                colors.push_back(pixels.At(rc.left + (Width(rc) - 12) / 2 + (q % 2) * 6 + 3,
-                                           rc.top + (Height(rc) - 12) / 2 + (q / 2) * 6 + 3));
+                colors.push_back(px.At(rc.left + (Width(rc) - 12) / 2 + (q % 2) * 6 + 3,
+                                       rc.top + (Height(rc) - 12) / 2 + (q / 2) * 6 + 3));
             return colors;
         };
         // The standard colours of an item bitmap show in the system's colours; a greyed item's
@@ -208,35 +208,32 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
                   std::vector<COLORREF>({crBtnText, crShadow, crMenu, crBtnHighlight}));
         const std::vector<COLORREF> grey = quarters(3);
         EXPECT_EQ(std::make_pair(grey[0], grey[3]), std::make_pair(crGrayText, crMenu));
-        EXPECT_GT(
-            pixels.Count(box(3, true), crGrayText) * pixels.Count(box(3, true), crBtnHighlight), 0);
-        EXPECT_EQ(pixels.Count(box(3, true), crMenuText), 0);
+        EXPECT_GT(px.Count(box(3, true), crGrayText) * px.Count(box(3, true), crBtnHighlight), 0);
+        EXPECT_EQ(px.Count(box(3, true), crMenuText), 0);
         // The mnemonic's underline: the lowest row of text lies under the first letter only.
         const RECT rcText = box(0, true);
         int nLowest = -1, nRight = rcText.left;
         for (int y = rcText.top; y < rcText.bottom; ++y)
-            nLowest =
-                pixels.Count({rcText.left, y, rcText.right, y + 1}, crMenuText) > 0 ? y : nLowest;
+            nLowest = px.Count({rcText.left, y, rcText.right, y + 1}, crMenuText) > 0 ? y : nLowest;
         for (int x = rcText.left; nLowest >= 0 && x < rcText.right; ++x)
-            nRight = pixels.At(x, nLowest) == crMenuText ? x : nRight;
+            nRight = px.At(x, nLowest) == crMenuText ? x : nRight;
         EXPECT_TRUE(nLowest >= 0 && nRight - rcText.left < 12) << nLowest << " " << nRight;
         // A checked item without bitmaps: the check mark in a sunken box on a checkerboard.
         const RECT rcCheck = box(1);
         const int yMiddle = (rcCheck.top + rcCheck.bottom) / 2;
-        EXPECT_EQ(std::vector<COLORREF>(
-                      {pixels.At(rcCheck.left, yMiddle), pixels.At(rcCheck.right - 1, yMiddle)}),
-                  std::vector<COLORREF>({crShadow, crBtnHighlight}));
-        const COLORREF crFirst = pixels.At(rcCheck.left + 1, rcCheck.top + 1);
+        EXPECT_EQ(std::make_pair(px.At(rcCheck.left, yMiddle), px.At(rcCheck.right - 1, yMiddle)),
+                  std::make_pair(crShadow, crBtnHighlight));
+        const COLORREF crFirst = px.At(rcCheck.left + 1, rcCheck.top + 1);
         EXPECT_TRUE(crFirst == crMenu || crFirst == crBtnHighlight);
-        EXPECT_EQ(pixels.At(rcCheck.left + 2, rcCheck.top + 1) ^ crFirst, crMenu ^ crBtnHighlight);
-        EXPECT_GT(pixels.Count(rcCheck, crMenuText), 0);
+        EXPECT_EQ(px.At(rcCheck.left + 2, rcCheck.top + 1) ^ crFirst, crMenu ^ crBtnHighlight);
+        EXPECT_GT(px.Count(rcCheck, crMenuText), 0);
         // The submenu arrow near the item's right end: a filled triangle pointing right, its
-        // columns shrinking by two pixels to a point, about 0.4 check widths high.
+        // columns shrinking by two px to a point, about 0.4 check widths high.
         const int c = GetSystemMetrics(SM_CXMENUCHECK);
         const RECT rcArrow = ItemRect(hStrip, 4);
         std::vector<int> heights;
         for (int x = rcArrow.right - c; x < rcArrow.right; ++x)
-            if (int n = pixels.Count({x, rcArrow.top, x + 1, rcArrow.bottom}, crMenuText))
+            if (int n = px.Count({x, rcArrow.top, x + 1, rcArrow.bottom}, crMenuText))
                 heights.push_back(n);
         ASSERT_FALSE(heights.empty());
         EXPECT_EQ(heights.back(), 1);
@@ -247,7 +244,7 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
         RedrawWindow(hStrip, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         const std::vector<COLORREF> hot = quarters(0);
         EXPECT_EQ(std::make_pair(hot[0], hot[2]), std::make_pair(crBtnText, crHighlight));
-        EXPECT_GT(pixels.Count(rcText, crHighlightText) * pixels.Count(rcText, crHighlight), 0);
+        EXPECT_GT(px.Count(rcText, crHighlightText) * px.Count(rcText, crHighlight), 0);
         // The banner, cut to 60 rows: a sixth in the top colour; then each channel moves towards
         // the gradient colour, slowly first, and never past it; the last row is the highlight line.
         // At 6 rows one is in the top colour, and every further one moves.
@@ -296,11 +293,7 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
         if (nRest == WM_NULL)
             RedrawWindow(hStrip, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     };
-    // True when a click of the strip waits in the queue.
-    const auto clickQueued = [&] {
-        MSG msg;
-        return PeekMessageA(&msg, hStrip, BMM_ITEMCLICK, BMM_ITEMCLICK, PM_NOREMOVE) != FALSE;
-    };
+    MSG msg = {};  // a click of the strip that waits in the queue
     s.owner.AddStep(1, [&] {
         hPopup = s.owner.OpenMenus().at(0);
         pStrip = MenuOf(hPopup)->m_pToolBar.get();
@@ -315,7 +308,7 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
         hover(1, WM_NULL);
         // A press on a disabled item is no click; resting on the submenu item opens the submenu.
         Press(hStrip, 3);
-        EXPECT_FALSE(clickQueued());
+        EXPECT_FALSE(PeekMessageA(&msg, hStrip, BMM_ITEMCLICK, BMM_ITEMCLICK, PM_NOREMOVE));
         hover(4);
         UpdateWindow(hStrip);
     });
@@ -341,7 +334,7 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
         // A third press on the item whose submenu is open is no click either; Left closes only
         // the submenu and lets the parent take the item again.
         Press(hStrip, 4);
-        EXPECT_FALSE(clickQueued());
+        EXPECT_FALSE(PeekMessageA(&msg, hStrip, BMM_ITEMCLICK, BMM_ITEMCLICK, PM_NOREMOVE));
         PressKey(s.owner.OpenMenus()[1], VK_LEFT);
     });
     s.owner.AddStep(1, [&] {

@@ -81,9 +81,9 @@ class CMenuTestOwner : public CWnd {
         // A window that went away took its timer along.
         EXPECT_TRUE(m_hWnd == nullptr || KillTimer(m_hWnd, kWatchdogTimer))
             << "the menus stayed open";
+        // What is left of the steps goes; a step posted for them finds none.
         m_steps.clear();
-        for (MSG msg; PeekMessageA(&msg, m_hWnd, WM_NEXTSTEP, WM_NEXTSTEP, PM_REMOVE);) {
-        }
+        DispatchAll();
         return bResult;
     }
     // The notifications and commands received since the last call, once posted ones are handled,
