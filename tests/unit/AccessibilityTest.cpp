@@ -53,6 +53,7 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
     ScreenReaderLog log;
     HWND hTop = nullptr, hSub = nullptr;
     IAccessible* pAcc = nullptr;
+    long nChildren = 0;
     s.owner.AddStep(1, [&] {
         hTop = s.owner.OpenMenus().at(0);
         PressKey(hTop, VK_DOWN);
@@ -69,7 +70,6 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
         ASSERT_EQ(AccessibleObjectFromWindow(hTop, OBJID_CLIENT, IID_IAccessible,
                                              reinterpret_cast<void**>(&pAcc)),
                   S_OK);
-        long nChildren = 0;
         EXPECT_TRUE(pAcc->get_accChildCount(&nChildren) == S_OK && nChildren == 6);
         const LONG kOn = STATE_SYSTEM_FOCUSABLE, kItem = ROLE_SYSTEM_MENUITEM;
         // Role, state, name and shortcut of each child, then its place on the screen.
@@ -122,7 +122,6 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
     // A screen reader may hold the object after the popup went away: it answers, and
     // reaches nothing.
     ASSERT_NE(pAcc, nullptr);
-    long nChildren = 0;
     EXPECT_EQ(pAcc->get_accChildCount(&nChildren), CO_E_OBJNOTCONNECTED);
     EXPECT_EQ(Text(pAcc, &IAccessible::get_accName, 1), "-");
     EXPECT_EQ(pAcc->accDoDefaultAction(Child(1)), CO_E_OBJNOTCONNECTED);

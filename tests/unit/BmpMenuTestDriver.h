@@ -25,9 +25,7 @@ inline CBmpMenu* MenuOf(HWND hPopup) {
     CWnd* pWnd = CWnd::FromHandlePermanent(hPopup);
     return pWnd && pWnd->IsKindOf(RUNTIME_CLASS(CBmpMenu)) ? static_cast<CBmpMenu*>(pWnd) : nullptr;
 }
-inline HWND Strip(HWND hPopup) {
-    return FindWindowExA(hPopup, nullptr, TOOLBARCLASSNAMEA, nullptr);
-}
+inline HWND Strip(HWND h) { return FindWindowExA(h, nullptr, TOOLBARCLASSNAMEA, nullptr); }
 // An item's rectangle in the strip's client coordinates, and its centre as a mouse message's
 // lParam.
 inline RECT ItemRect(HWND hStrip, int nIndex) {
@@ -39,11 +37,8 @@ inline LPARAM ItemParam(HWND hStrip, int nIndex) {
     const RECT rc = ItemRect(hStrip, nIndex);
     return MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
 }
-// The strip's hot item; a press of the left button on an item; a key press sent to a popup.
-inline int HotItem(HWND hStrip) { return int(SendMessageA(hStrip, TB_GETHOTITEM, 0, 0)); }
-inline void Press(HWND hStrip, int nIndex) {
-    SendMessageA(hStrip, WM_LBUTTONDOWN, MK_LBUTTON, ItemParam(hStrip, nIndex));
-}
+// A press of the left button on an item of a strip; a key press sent to a popup.
+inline void Press(HWND h, int i) { SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, ItemParam(h, i)); }
 inline void PressKey(HWND hPopup, UINT nKey) { SendMessageA(hPopup, WM_KEYDOWN, nKey, 1); }
 // Handles everything queued for the thread.
 inline void DispatchAll() {
