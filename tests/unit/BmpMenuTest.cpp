@@ -393,8 +393,7 @@ TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
     };
     for (const auto& [pszName, nHotBefore, keys, nAnswer, nOpen, nHot, expected] : cases) {
         SCOPED_TRACE(pszName);
-        size_t nOpenNow = 0;
-        int nHotNow = -1;
+        std::pair<size_t, int> now = {0, -1};  // menus open and hot item at the end
         std::vector<HWND> popups;
         s.owner.SetMenuCharAnswer(nAnswer);
         s.owner.AddStep(1, [&, nHotBefore = nHotBefore] {
@@ -416,12 +415,12 @@ TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
             });
         }
         s.owner.AddStep(0, [&] {
-            nOpenNow = s.owner.OpenMenus().size();
-            nHotNow = int(SendMessageA(Strip(s.owner.OpenMenus().back()), TB_GETHOTITEM, 0, 0));
+            now = {s.owner.OpenMenus().size(),
+                   int(SendMessageA(Strip(s.owner.OpenMenus().back()), TB_GETHOTITEM, 0, 0))};
             PressKey(s.owner.OpenMenus().back(), VK_ESCAPE);
         });
         EXPECT_TRUE(s.owner.Track(s.menu, 100, 100));
-        EXPECT_EQ(std::make_pair(nOpenNow, nHotNow), std::make_pair(nOpen, nHot));
+        EXPECT_EQ(now, std::make_pair(nOpen, nHot));
         Lines heard;
         for (const std::string& line : s.owner.Take())
             if (line.rfind("menuchar", 0) == 0 || line.rfind("command", 0) == 0)
