@@ -34,11 +34,10 @@ VARIANT Child(LONG id) {
 }
 
 // A text property of a child; "-" when there is none.
-std::string Text(IAccessible* pAcc,
-                 HRESULT (STDMETHODCALLTYPE IAccessible::*pfnGet)(VARIANT, BSTR*), LONG id) {
+std::wstring Text(IAccessible* pAcc,
+                  HRESULT (STDMETHODCALLTYPE IAccessible::*pfnGet)(VARIANT, BSTR*), LONG id) {
     BSTR bstr = nullptr;
-    std::string text = (pAcc->*pfnGet)(Child(id), &bstr) == S_OK ? "" : "-";
-    for (const WCHAR* p = bstr; p != nullptr && *p != 0; ++p) text += static_cast<char>(*p);
+    const std::wstring text = (pAcc->*pfnGet)(Child(id), &bstr) != S_OK ? L"-" : bstr ? bstr : L"";
     SysFreeString(bstr);
     return text;
 }
@@ -70,14 +69,14 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
         EXPECT_TRUE(pAcc->get_accChildCount(&nChildren) == S_OK && nChildren == 6);
         const LONG kOn = STATE_SYSTEM_FOCUSABLE, kItem = ROLE_SYSTEM_MENUITEM;
         // Role, state, name and shortcut of each child, then its place on the screen.
-        const std::tuple<LONG, LONG, std::string, std::string> cases[] = {
-            {kItem, kOn, "Open", "O"},
-            {kItem, kOn | STATE_SYSTEM_CHECKED, "Checked", "C"},
-            {ROLE_SYSTEM_SEPARATOR, 0, "-", "-"},
-            {kItem, STATE_SYSTEM_UNAVAILABLE, "Disabled", "D"},
+        const std::tuple<LONG, LONG, std::wstring, std::wstring> cases[] = {
+            {kItem, kOn, L"Open", L"O"},
+            {kItem, kOn | STATE_SYSTEM_CHECKED, L"Checked", L"C"},
+            {ROLE_SYSTEM_SEPARATOR, 0, L"-", L"-"},
+            {kItem, STATE_SYSTEM_UNAVAILABLE, L"Disabled", L"D"},
             {kItem, kOn | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED | STATE_SYSTEM_HASPOPUP,
-             "More", "M"},
-            {kItem, kOn, "Exit", "x"},
+             L"More", L"M"},
+            {kItem, kOn, L"Exit", L"x"},
         };
         for (LONG id = 1; id <= 6; ++id) {
             VARIANT role = {}, state = {};
@@ -101,7 +100,7 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
         EXPECT_EQ(pAcc->accDoDefaultAction(Child(6)), S_OK);
     });
     EXPECT_TRUE(s.owner.Track(s.menu, 200, 150));
-    EXPECT_EQ(s.host.Take(), std::vector<std::string>{"command 68 0"}) << "Exit's default action";
+    EXPECT_EQ(s.host.Take(), std::vector<std::string>{"command 104 0"}) << "Exit's default action";
     const LONG kPopup = ROLE_SYSTEM_MENUPOPUP, kItem = ROLE_SYSTEM_MENUITEM, kSelf = CHILDID_SELF;
     const std::vector<HeardEvent> expected = {
         {EVENT_SYSTEM_MENUPOPUPSTART, hTop, OBJID_CLIENT, kSelf, kPopup, ""},
@@ -120,7 +119,7 @@ TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
     // reaches nothing.
     ASSERT_NE(pAcc, nullptr);
     EXPECT_EQ(pAcc->get_accChildCount(&nChildren), CO_E_OBJNOTCONNECTED);
-    EXPECT_EQ(Text(pAcc, &IAccessible::get_accName, 1), "-");
+    EXPECT_EQ(Text(pAcc, &IAccessible::get_accName, 1), L"-");
     EXPECT_EQ(pAcc->accDoDefaultAction(Child(1)), CO_E_OBJNOTCONNECTED);
     pAcc->Release();
 }

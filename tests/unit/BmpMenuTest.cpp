@@ -341,10 +341,10 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
               std::make_pair(rcItem.left - 24, rcItem.bottom));
     const std::string a = "initpopup sub 0", b = "enterloop sub", z = "exitloop 0 0";
     EXPECT_EQ(s.owner.Take(),
-              (Lines{"initmenu menu 0", "enterloop menu", "select 65/0 menu", "select 66/8 menu",
-                     "select 4/10 menu", a, b, "select 68/0 menu", z, a, b, z, a, b,
-                     "select 65/0 menu", z, z}));
-    EXPECT_EQ(s.host.Take(), Lines{"command 68 0"});
+              (Lines{"initmenu menu 0", "enterloop menu", "select 101/0 menu", "select 102/8 menu",
+                     "select 4/16 menu", a, b, "select 104/0 menu", z, a, b, z, a, b,
+                     "select 101/0 menu", z, z}));
+    EXPECT_EQ(s.host.Take(), Lines{"command 104 0"});
     // The submenu's handle still belongs to the menu; destroying the menu frees both.
     s.menu.DestroyMenu();
     EXPECT_FALSE(IsMenu(s.hMenu) || IsMenu(s.hSub));
@@ -353,10 +353,12 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
 
 TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
     MenuSetup s;
-    const std::string z = "menuchar 5a/10 menu";
     const LRESULT kChoose = MAKELRESULT(77, MNC_EXECUTE), kClose = MAKELRESULT(0, MNC_CLOSE);
-    // Besides keys: every open popup activated in turn, the host activated, the owner destroyed.
-    const int kActivate = 0x10000, kHost = 0x10001, kGone = 0x10002;
+    // Besides keys: every open popup activated in turn; the host activated, a window without an
+    // object of the framework (as the suite's host is) activated; the owner destroyed.
+    const int kActivate = 0x10000, kHost = 0x10001, kForeign = 0x10002, kGone = 0x10003;
+    const HWND hForeign = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9,
+                                          nullptr, nullptr, nullptr, nullptr);
     // Each case makes an item of the top menu hot, presses its keys one by one into the deepest
     // open menu (a negative key into the top one), then looks at what is open and hot. A case:
     // its name, the hot item of the top menu at first, the keys pressed in turn (VK_MENU comes as
@@ -364,7 +366,7 @@ TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
     // hot item of the deepest one, what the owner heard of WM_MENUCHAR and WM_COMMAND.
     const std::tuple<const char*, int, std::vector<int>, LRESULT, size_t, int, Lines> cases[] = {
         // An arrow key is offered as a mnemonic first, then moves the hot item.
-        {"down", 0, {VK_DOWN}, 0, 1, 1, {"menuchar 28/10 menu"}},
+        {"down", 0, {VK_DOWN}, 0, 1, 1, {"menuchar 40/16 menu"}},
         // Left in a top-level menu does nothing; Return opens the hot submenu (Right: the leak
         // counts; choosing by Return and by a single mnemonic: the desktop tests).
         {"left", 4, {VK_LEFT}, 0, 1, 4, {}},
@@ -381,20 +383,20 @@ TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
         {"round the end", 4, {VK_RIGHT, 'O', 'O'}, 0, 2, 0, {}},
         // No match: the owner is asked; it may leave the menu as it is, choose a command itself
         // or close the menu.
-        {"no match", 0, {'Z'}, 0, 1, 0, {z}},
-        {"the owner chooses", 0, {'Z'}, kChoose, 1, 0, {z, "command 4d 0"}},
-        {"the owner closes", 0, {'Z'}, kClose, 0, -1, {z}},
+        {"no match", 0, {'Z'}, 0, 1, 0, {"menuchar 90/16 menu"}},
+        {"the owner chooses", 0, {'Z'}, kChoose, 1, 0, {"menuchar 90/16 menu", "command 77 0"}},
+        {"the owner closes", 0, {'Z'}, kClose, 0, -1, {"menuchar 90/16 menu"}},
         // Moving between a menu and its submenu is no reason to close; another window activated
         // is (clicked by the user: the desktop tests). The popups go with their owner, and each
         // loop ends as its window is gone.
         {"between the menus", 4, {VK_RIGHT, kActivate}, 0, 2, 0, {}},
         {"the host activated", 4, {VK_RIGHT, kActivate, kHost}, 0, 0, -1, {}},
+        {"another window activated", 4, {VK_RIGHT, kForeign}, 0, 0, -1, {}},
         {"the owner destroyed", 4, {VK_RIGHT, kGone}, 0, 0, -1, {}},
     };
     for (const auto& [pszName, nHotBefore, keys, nAnswer, nOpen, nHot, expected] : cases) {
         SCOPED_TRACE(pszName);
         std::pair<size_t, int> now = {0, -1};  // menus open and hot item at the end
-        std::vector<HWND> popups;
         s.owner.SetMenuCharAnswer(nAnswer);
         s.owner.AddStep(1, [&, nHotBefore = nHotBefore] {
             const HWND hStrip = Strip(s.owner.OpenMenus().at(0));
@@ -404,11 +406,11 @@ TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
         for (const int nKey : keys) {
             s.owner.AddStep(0, [&, nKey] {
                 const std::vector<HWND> open = s.owner.OpenMenus();
-                popups.insert(popups.end(), open.begin(), open.end());
                 const HWND hPopup = nKey < 0 ? open.at(0) : open.back();
                 for (size_t i = 0; nKey == kActivate && i < open.size(); ++i)
                     SetActiveWindow(open[i]);
-                if (nKey == kHost) SetActiveWindow(s.host.m_hWnd);
+                if (nKey == kHost || nKey == kForeign)
+                    SetActiveWindow(nKey == kHost ? s.host.m_hWnd : hForeign);
                 if (nKey == kGone) ::DestroyWindow(s.owner.m_hWnd);
                 if (nKey == VK_MENU) SendMessageA(hPopup, WM_SYSKEYDOWN, VK_MENU, 0x20000001);
                 if (nKey != VK_MENU && std::abs(nKey) < kActivate) PressKey(hPopup, std::abs(nKey));
@@ -427,11 +429,11 @@ TEST(BmpMenuInput, KeysMnemonicsAndActivationMoveThroughOrEndTheCascade) {
                 heard.push_back(line);
         EXPECT_EQ(heard, expected);
         EXPECT_EQ(s.host.Take(), Lines{});
-        // Every popup is gone, the menu handle stays, and an owner still there heard every
-        // loop end.
-        for (const HWND hPopup : popups) EXPECT_FALSE(IsWindow(hPopup));
+        // No popup is left, the menu handle stays, and an owner still there heard every loop end.
+        EXPECT_EQ(FindWindowExA(nullptr, nullptr, "BitmapMenu", nullptr), nullptr);
         EXPECT_TRUE(s.menu.m_pSubMenu == nullptr && s.menu.m_pToolBar == nullptr &&
                     IsMenu(s.hMenu) && (!IsWindow(s.owner.m_hWnd) || s.owner.OpenMenus().empty()));
     }
+    DestroyWindow(hForeign);
     SetCursorPos(1010, 5);
 }

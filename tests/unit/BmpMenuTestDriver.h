@@ -83,7 +83,7 @@ class CMenuTestOwner : public CWnd {
     }
     // The notifications and commands received since the last call, once posted ones are handled,
     // one line each: "initmenu M 0", "initpopup M 0", "enterloop M", "exitloop 0 0",
-    // "select ID/FLAGS M", "menuchar KEY/FLAGS M", "command ID 0" (hex, named menus by name).
+    // "select ID/FLAGS M", "menuchar KEY/FLAGS M", "command ID 0" (named menus by name).
     std::vector<std::string> Take() {
         DispatchAll();
         return std::move(m_lines);
@@ -132,11 +132,9 @@ class CMenuTestOwner : public CWnd {
         return message == WM_MENUCHAR ? m_nMenuCharAnswer
                                       : CWnd::WindowProc(message, wParam, lParam);
     }
-    // A parameter as a menu's name or a hex number.
+    // A parameter as a menu's name or a number.
     std::string Text(UINT_PTR nValue) const {
-        char sz[16];
-        wsprintfA(sz, "%lx", static_cast<unsigned long>(nValue));
-        return m_names.count(nValue) ? m_names.at(nValue) : sz;
+        return m_names.count(nValue) ? m_names.at(nValue) : std::to_string(nValue);
     }
 
     std::deque<std::function<void()>> m_steps;  // steps still to run
