@@ -22,10 +22,13 @@ namespace {
 
 // COM on the test's thread, from which the objects are handed out.
 struct Accessibility : ::testing::Test {
+    // Enters the thread's apartment.
     void SetUp() override { CoInitialize(nullptr); }
+    // Leaves it again.
     void TearDown() override { CoUninitialize(); }
 };
 
+// The child id of an item, or CHILDID_SELF, as Active Accessibility takes it.
 VARIANT Child(LONG id) {
     VARIANT v = {};
     v.vt = VT_I4;

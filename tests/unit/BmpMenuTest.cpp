@@ -39,10 +39,12 @@ LRESULT CALLBACK RefuseClass(int nCode, WPARAM wParam, LPARAM lParam) {
 
 // Sets system colours for one scope and puts the previous ones back.
 struct CSysColors {
+    // Keeps the present values of the colours and sets the new ones.
     CSysColors(std::vector<int> ids, std::vector<COLORREF> colors) : m_ids(std::move(ids)) {
         for (int nId : m_ids) m_previous.push_back(GetSysColor(nId));
         SetSysColors(static_cast<int>(m_ids.size()), m_ids.data(), colors.data());
     }
+    // Sets the kept values again.
     ~CSysColors() { SetSysColors(static_cast<int>(m_ids.size()), m_ids.data(), m_previous.data()); }
     std::vector<int> m_ids;            // the colours set
     std::vector<COLORREF> m_previous;  // their values before
@@ -50,10 +52,13 @@ struct CSysColors {
 
 // The pixels of a window's client area, read back from the screen after a repaint.
 struct CPixels {
+    // Repaints the window at once and reads from its client area.
     explicit CPixels(HWND hWnd) : m_hDC(GetDC(hWnd)) {
         RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
+    // Gives the DC back.
     ~CPixels() { ReleaseDC(WindowFromDC(m_hDC), m_hDC); }
+    // The colour of a pixel in client coordinates.
     COLORREF At(int x, int y) const { return GetPixel(m_hDC, x, y); }
     // Number of pixels of a colour in a rectangle.
     int Count(const RECT& rc, COLORREF cr) const {
@@ -269,7 +274,7 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
     // A banner bitmap is kept only when the system can describe it.
     EXPECT_EQ(CBmpMenu(30, 0, reinterpret_cast<HBITMAP>(0x1234), 0).m_hBannerBitmap, nullptr);
     MenuSetup s(24, 1, CreateBitmap(4, 4, 1, 1, nullptr), 7);
-    HWND hPopup = nullptr, hStrip = nullptr;
+    HWND hStrip = nullptr;
     RECT rcTop = {}, rcSub = {}, rcItem = {};
     CBmpMenuToolBar* pStrip = nullptr;
     // Moves the mouse to a point of the strip, rests there (WM_MOUSEHOVER) or not (WM_NULL), and
@@ -281,7 +286,7 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
     };
     MSG msg = {};  // a click of the strip that waits in the queue
     s.owner.AddStep(1, [&] {
-        hPopup = s.owner.OpenMenus().at(0);
+        const HWND hPopup = s.owner.OpenMenus().at(0);
         pStrip = MenuOf(hPopup)->m_pToolBar.get();
         hStrip = pStrip->m_hWnd;
         rcTop = WindowRect(hPopup);
@@ -345,7 +350,7 @@ TEST(BmpMenuInput, OwnerHearsHoveringClickingChoosingAndClosing) {
                      "select 4/16 menu", a, b, "select 104/0 menu", z, a, b, z, a, b,
                      "select 101/0 menu", z, z}));
     EXPECT_EQ(s.host.Take(), Lines{"command 104 0"});
-    // The submenu's handle still belongs to the menu; destroying the menu frees both.
+    // Destroying the menu frees its submenu's handle too.
     s.menu.DestroyMenu();
     EXPECT_FALSE(IsMenu(s.hMenu) || IsMenu(s.hSub));
     DeleteObject(s.menu.m_hBannerBitmap);

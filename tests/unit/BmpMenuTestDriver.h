@@ -170,6 +170,7 @@ struct MenuSetup {
     ~MenuSetup() { CvelTrayLibMgr::Instance().m_hHostWnd = hPreviousHost; }
 
     CMenuTestOwner owner, host{560, 200};  // the menu's owner; the host receiving commands
+    // The tray manager's host window before; the manager delivers to the host meanwhile.
     HWND hPreviousHost = std::exchange(CvelTrayLibMgr::Instance().m_hHostWnd, host.m_hWnd);
     CBmpMenu menu;                                              // the menu
     HMENU hSub = CreatePopupMenu(), hMenu = CreatePopupMenu();  // its submenu, its handle
