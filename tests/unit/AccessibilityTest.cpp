@@ -8,6 +8,7 @@
 
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "BmpMenuTestDriver.h"
@@ -20,12 +21,14 @@
 namespace {
 
 // COM on the test's thread, from which the objects are handed out.
-class Accessibility : public ::testing::Test {
-  protected:
+struct Accessibility : ::testing::Test {
+    // Enters the thread's apartment.
     void SetUp() override { CoInitialize(nullptr); }
+    // Leaves it again.
     void TearDown() override { CoUninitialize(); }
 };
 
+// The child id of an item, or CHILDID_SELF, as Active Accessibility takes it.
 VARIANT Child(LONG id) {
     VARIANT v = {};
     v.vt = VT_I4;
@@ -34,25 +37,26 @@ VARIANT Child(LONG id) {
 }
 
 // A text property of a child; "-" when there is none.
-std::string Text(IAccessible* pAcc,
-                 HRESULT (STDMETHODCALLTYPE IAccessible::*pfnGet)(VARIANT, BSTR*), LONG id) {
+std::wstring Text(IAccessible* pAcc,
+                  HRESULT (STDMETHODCALLTYPE IAccessible::*pfnGet)(VARIANT, BSTR*), LONG id) {
     BSTR bstr = nullptr;
-    std::string text = (pAcc->*pfnGet)(Child(id), &bstr) == S_OK ? "" : "-";
-    for (const WCHAR* p = bstr; p != nullptr && *p != 0; ++p) text += static_cast<char>(*p);
+    const std::wstring text = (pAcc->*pfnGet)(Child(id), &bstr) != S_OK ? L"-" : bstr ? bstr : L"";
     SysFreeString(bstr);
     return text;
 }
 
 }  // namespace
 
-TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
-    CMenuTestOwner owner;
+// The menus announce opening, focus and closing; an open one reads as a popup of items, whose
+// default action chooses like a click, and a screen reader's object of it outlives the popup.
+TEST_F(Accessibility, MenusAreHeardAndReadAndChooseAsAClick) {
+    MenuSetup s;
     ScreenReaderLog log;
-    CBmpMenu menu(30, 0, nullptr, 0);
-    AttachTestMenu(menu);
     HWND hTop = nullptr, hSub = nullptr;
-    owner.AddStep([&] {
-        hTop = owner.OpenMenus().at(0);
+    IAccessible* pAcc = nullptr;
+    long nChildren = 0;
+    s.owner.AddStep(1, [&] {
+        hTop = s.owner.OpenMenus().at(0);
         PressKey(hTop, VK_DOWN);
         PressKey(hTop, VK_DOWN);
         const HWND hStrip = Strip(hTop);
@@ -61,11 +65,45 @@ TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
         UpdateWindow(hStrip);
         PressKey(hTop, VK_RIGHT);
     });
-    owner.AddStep([&] {
-        hSub = owner.OpenMenus().at(1);
-        PressKey(hTop, VK_ESCAPE);
+    s.owner.AddStep(2, [&] {
+        hSub = s.owner.OpenMenus().at(1);
+        const HWND hStrip = Strip(hTop);
+        ASSERT_EQ(AccessibleObjectFromWindow(hTop, OBJID_CLIENT, IID_PPV_ARGS(&pAcc)), S_OK);
+        EXPECT_TRUE(pAcc->get_accChildCount(&nChildren) == S_OK && nChildren == 6);
+        const LONG kOn = STATE_SYSTEM_FOCUSABLE, kItem = ROLE_SYSTEM_MENUITEM;
+        // Role, state, name and shortcut of each child, then its place on the screen.
+        const std::tuple<LONG, LONG, std::wstring, std::wstring> cases[] = {
+            {kItem, kOn, L"Open", L"O"},
+            {kItem, kOn | STATE_SYSTEM_CHECKED, L"Checked", L"C"},
+            {ROLE_SYSTEM_SEPARATOR, 0, L"-", L"-"},
+            {kItem, STATE_SYSTEM_UNAVAILABLE, L"Disabled", L"D"},
+            {kItem, kOn | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED | STATE_SYSTEM_HASPOPUP,
+             L"More", L"M"},
+            {kItem, kOn, L"Exit", L"x"},
+        };
+        for (LONG id = 1; id <= 6; ++id) {
+            VARIANT role = {}, state = {};
+            EXPECT_EQ(pAcc->get_accRole(Child(id), &role) | pAcc->get_accState(Child(id), &state),
+                      S_OK);
+            EXPECT_EQ(
+                std::make_tuple(role.lVal, state.lVal, Text(pAcc, &IAccessible::get_accName, id),
+                                Text(pAcc, &IAccessible::get_accKeyboardShortcut, id)),
+                cases[id - 1])
+                << id;
+            RECT rc = ItemRect(hStrip, static_cast<int>(id - 1));
+            MapWindowPoints(hStrip, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+            long x = 0, y = 0, cx = 0, cy = 0;
+            pAcc->accLocation(&x, &y, &cx, &cy, Child(id));
+            EXPECT_EQ(std::vector<long>({x, y, x + cx, y + cy}),
+                      std::vector<long>({rc.left, rc.top, rc.right, rc.bottom}));
+        }
+        VARIANT v = {};
+        EXPECT_EQ(pAcc->get_accState(Child(7), &v), E_INVALIDARG);
+        EXPECT_EQ(pAcc->accDoDefaultAction(Child(4)), DISP_E_MEMBERNOTFOUND);
+        EXPECT_EQ(pAcc->accDoDefaultAction(Child(6)), S_OK);
     });
-    EXPECT_TRUE(owner.Track(menu, 200, 150));
+    EXPECT_TRUE(s.owner.Track(s.menu, 200, 150));
+    EXPECT_EQ(s.host.Take(), std::vector<std::string>{"command 104 0"}) << "Exit's default action";
     const LONG kPopup = ROLE_SYSTEM_MENUPOPUP, kItem = ROLE_SYSTEM_MENUITEM, kSelf = CHILDID_SELF;
     const std::vector<HeardEvent> expected = {
         {EVENT_SYSTEM_MENUPOPUPSTART, hTop, OBJID_CLIENT, kSelf, kPopup, ""},
@@ -80,69 +118,11 @@ TEST_F(Accessibility, MenusAnnounceOpeningFocusAndClosing) {
         {EVENT_SYSTEM_MENUPOPUPEND, hTop, OBJID_CLIENT, kSelf, 0, ""},
     };
     EXPECT_EQ(ScreenReaderLog::Lines(log.Take()), ScreenReaderLog::Lines(expected));
-}
-
-TEST_F(Accessibility, AnOpenMenuReadsAsAPopupOfItemsAndChoosesAsAClick) {
-    CMenuTestOwner owner, host(560, 200);
-    IAccessible* pAcc = nullptr;
-    {
-        CHostScope scope(host.Hwnd());
-        CBmpMenu menu(30, 0, nullptr, 0);
-        AttachTestMenu(menu);
-        owner.AddStep([&] {
-            const HWND hPopup = owner.OpenMenus().at(0), hStrip = Strip(hPopup);
-            SendMessageA(hStrip, WM_MOUSEMOVE, 0, ItemParam(hStrip, 0));
-            ASSERT_EQ(AccessibleObjectFromWindow(hPopup, OBJID_CLIENT, IID_IAccessible,
-                                                 reinterpret_cast<void**>(&pAcc)),
-                      S_OK);
-            long nChildren = 0;
-            EXPECT_TRUE(pAcc->get_accChildCount(&nChildren) == S_OK && nChildren == 6);
-            const LONG kOn = STATE_SYSTEM_FOCUSABLE, kItem = ROLE_SYSTEM_MENUITEM;
-            // Role, state, name and shortcut of each child, then its place on the screen.
-            const struct {
-                LONG role, state;
-                const char *pszName, *pszShortcut;
-            } cases[] = {
-                {kItem, kOn | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED, "Open", "O"},
-                {kItem, kOn | STATE_SYSTEM_CHECKED, "Checked", "C"},
-                {ROLE_SYSTEM_SEPARATOR, 0, "-", "-"},
-                {kItem, STATE_SYSTEM_UNAVAILABLE, "Disabled", "D"},
-                {kItem, kOn | STATE_SYSTEM_HASPOPUP, "More", "M"},
-                {kItem, kOn, "Exit", "x"},
-            };
-            for (LONG id = 1; id <= 6; ++id) {
-                const auto& c = cases[id - 1];
-                VARIANT role = {}, state = {};
-                EXPECT_EQ(
-                    pAcc->get_accRole(Child(id), &role) | pAcc->get_accState(Child(id), &state),
-                    S_OK);
-                EXPECT_EQ(std::make_tuple(role.lVal, state.lVal,
-                                          Text(pAcc, &IAccessible::get_accName, id),
-                                          Text(pAcc, &IAccessible::get_accKeyboardShortcut, id)),
-                          std::make_tuple(c.role, c.state, std::string(c.pszName),
-                                          std::string(c.pszShortcut)))
-                    << id;
-                RECT rc = ItemRect(hStrip, static_cast<int>(id - 1));
-                MapWindowPoints(hStrip, nullptr, reinterpret_cast<POINT*>(&rc), 2);
-                long x = 0, y = 0, cx = 0, cy = 0;
-                pAcc->accLocation(&x, &y, &cx, &cy, Child(id));
-                EXPECT_EQ(std::vector<long>({x, y, x + cx, y + cy}),
-                          std::vector<long>({rc.left, rc.top, rc.right, rc.bottom}));
-            }
-            VARIANT v = {};
-            EXPECT_EQ(pAcc->get_accState(Child(7), &v), E_INVALIDARG);
-            EXPECT_EQ(pAcc->accDoDefaultAction(Child(4)), DISP_E_MEMBERNOTFOUND);
-            EXPECT_EQ(pAcc->accDoDefaultAction(Child(6)), S_OK);
-        });
-        EXPECT_TRUE(owner.Track(menu, 200, 150));
-        EXPECT_EQ(host.Take(), std::vector<std::string>{"command 68 0"}) << "Exit's default action";
-    }
     // A screen reader may hold the object after the popup went away: it answers, and
     // reaches nothing.
     ASSERT_NE(pAcc, nullptr);
-    long nChildren = 0;
     EXPECT_EQ(pAcc->get_accChildCount(&nChildren), CO_E_OBJNOTCONNECTED);
-    EXPECT_EQ(Text(pAcc, &IAccessible::get_accName, 1), "-");
+    EXPECT_EQ(Text(pAcc, &IAccessible::get_accName, 1), L"-");
     EXPECT_EQ(pAcc->accDoDefaultAction(Child(1)), CO_E_OBJNOTCONNECTED);
     pAcc->Release();
 }
@@ -151,31 +131,26 @@ TEST_F(Accessibility, InformationWindowAndAlertAreAnnounced) {
     // The window's template comes from the built library.
     const HMODULE hLib = LoadLibraryA((ProgramFolder() + "velTrayLib.dll").c_str());
     ASSERT_NE(hLib, nullptr);
-    const HINSTANCE hPrevious = g_hLibInstance;
-    g_hLibInstance = hLib;
+    const HINSTANCE hPrevious = std::exchange(g_hLibInstance, hLib);
     {
         CSEMIcon sem(hLib);
         ScreenReaderLog log;
-        const struct {
-            const char* pszText;
-            bool bAlert;  // raised as an alert, else shown as an information
-            std::vector<DWORD> events;
-        } cases[] = {
+        // The text, whether it is raised as an alert (else shown as an information), the events.
+        const std::tuple<const char*, bool, std::vector<DWORD>> cases[] = {
             {"Die Datei wird signiert", false, {EVENT_OBJECT_SHOW}},
             {"Die Karte ist gesperrt", true, {EVENT_OBJECT_NAMECHANGE, EVENT_SYSTEM_ALERT}},
             {"Die Karte ist gesperrt", true, {EVENT_SYSTEM_ALERT}},
             {"Bitte warten", false, {EVENT_OBJECT_NAMECHANGE}},
         };
-        for (const auto& c : cases) {
-            c.bAlert ? sem.Alert(nullptr, c.pszText) : sem.ShowText(c.pszText);
+        for (const auto& [pszText, bAlertCase, events] : cases) {
+            bAlertCase ? sem.Alert(nullptr, pszText) : sem.ShowText(pszText);
             // The window is named after its text; the alert is an object of its own.
             std::vector<HeardEvent> expected;
-            for (DWORD event : c.events) {
-                const bool bAlert = event == EVENT_SYSTEM_ALERT;
-                expected.push_back({event, sem.GetInfoDlg()->GetSafeHwnd(),
-                                    bAlert ? CInfoDlg::kAlertObjectId : OBJID_WINDOW, CHILDID_SELF,
-                                    bAlert ? ROLE_SYSTEM_ALERT : 0, c.pszText});
-            }
+            for (DWORD event : events)
+                expected.push_back(
+                    {event, sem.GetInfoDlg()->GetSafeHwnd(),
+                     event == EVENT_SYSTEM_ALERT ? CInfoDlg::kAlertObjectId : OBJID_WINDOW,
+                     CHILDID_SELF, event == EVENT_SYSTEM_ALERT ? ROLE_SYSTEM_ALERT : 0, pszText});
             EXPECT_EQ(ScreenReaderLog::Lines(log.Take()), ScreenReaderLog::Lines(expected));
         }
     }

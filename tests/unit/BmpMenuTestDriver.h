@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bmpmenu/BmpMenu.h"
@@ -24,10 +25,7 @@ inline CBmpMenu* MenuOf(HWND hPopup) {
     CWnd* pWnd = CWnd::FromHandlePermanent(hPopup);
     return pWnd && pWnd->IsKindOf(RUNTIME_CLASS(CBmpMenu)) ? static_cast<CBmpMenu*>(pWnd) : nullptr;
 }
-inline HWND Strip(HWND hPopup) {
-    CBmpMenu* pMenu = MenuOf(hPopup);
-    return pMenu != nullptr && pMenu->m_pToolBar != nullptr ? pMenu->m_pToolBar->m_hWnd : nullptr;
-}
+inline HWND Strip(HWND h) { return FindWindowExA(h, nullptr, TOOLBARCLASSNAMEA, nullptr); }
 // An item's rectangle in the strip's client coordinates, and its centre as a mouse message's
 // lParam.
 inline RECT ItemRect(HWND hStrip, int nIndex) {
@@ -39,69 +37,53 @@ inline LPARAM ItemParam(HWND hStrip, int nIndex) {
     const RECT rc = ItemRect(hStrip, nIndex);
     return MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
 }
-// The strip's hot item; a press of the left button on an item; a key press sent to a popup.
-inline int HotItem(HWND hStrip) { return int(SendMessageA(hStrip, TB_GETHOTITEM, 0, 0)); }
-inline void Press(HWND hStrip, int nIndex) {
-    SendMessageA(hStrip, WM_LBUTTONDOWN, MK_LBUTTON, ItemParam(hStrip, nIndex));
-}
+// A press of the left button on an item of a strip; a key press sent to a popup.
+inline void Press(HWND h, int i) { SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, ItemParam(h, i)); }
 inline void PressKey(HWND hPopup, UINT nKey) { SendMessageA(hPopup, WM_KEYDOWN, nKey, 1); }
 // Handles everything queued for the thread.
 inline void DispatchAll() {
     for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
 }
 
-// A visible top-level window that owns the menus of a test, or receives their commands.
-class CMenuTestOwner {
+// A visible top-level window that owns the menus of a test, or receives their commands. A step
+// that throws leaves its menus to the watchdog: the framework's window procedure catches it.
+class CMenuTestOwner : public CWnd {
   public:
     // Creates the window at (x, y) and moves the real cursor out of the menus' way.
     explicit CMenuTestOwner(int x = 560, int y = 420) {
-        WNDCLASSA wc = {0,
-                        &WndProc,
-                        0,
-                        0,
-                        GetModuleHandleA(nullptr),
-                        nullptr,
-                        nullptr,
-                        reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1),
-                        nullptr,
-                        "BmpMenuTestOwner"};
-        RegisterClassA(&wc);
-        CreateWindowExA(0, wc.lpszClassName, "menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
-                        200, 120, nullptr, nullptr, wc.hInstance, this);
+        CreateEx(0, nullptr, "menu owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                 {x, y, x + 200, y + 120}, nullptr, 0);
         SetCursorPos(1010, 5);
         DispatchAll();
     }
-    ~CMenuTestOwner() {
-        DestroyWindow(m_hWnd);
-        CWnd::ForgetHandle(m_hWnd);
-    }
-    CMenuTestOwner(const CMenuTestOwner&) = delete;
-    CMenuTestOwner& operator=(const CMenuTestOwner&) = delete;
 
-    // The window and the framework's object of it.
-    HWND Hwnd() const { return m_hWnd; }
-    CWnd* Wnd() const { return CWnd::FromHandle(m_hWnd); }
     // Names a menu handle in the recorded lines.
     void Name(HMENU hMenu, const char* pszName) { m_names[UINT_PTR(hMenu)] = pszName; }
-    // Adds a step. The first runs when the top-level menu has entered its loop, each further one
-    // after what the previous step posted has been handled.
-    void AddStep(std::function<void()> step) { m_steps.push_back(std::move(step)); }
+    // Adds a step that runs when nOpen menus are open (0: any number), else fails the test. The
+    // first runs when the top-level menu has entered its loop, each further one after what the
+    // previous step posted has been handled.
+    void AddStep(size_t nOpen, std::function<void()> step) {
+        m_steps.push_back([this, nOpen, step] {
+            ASSERT_TRUE(nOpen == 0 || m_openMenus.size() == nOpen) << m_openMenus.size() << " open";
+            step();
+        });
+    }
     // Tracks the menu at the point (or beside the rectangle) with this window as owner and runs
     // the steps; fails the test when the watchdog must close the menus (10 seconds).
     BOOL Track(CBmpMenu& menu, int x, int y, const RECT* pExclude = nullptr) {
-        m_bWatchdogFired = false;
         SetTimer(m_hWnd, kWatchdogTimer, 10000, nullptr);
-        const BOOL bResult = menu.Track(0, x, y, Wnd(), pExclude);
-        KillTimer(m_hWnd, kWatchdogTimer);
-        EXPECT_FALSE(m_bWatchdogFired) << "the menus stayed open";
+        const BOOL bResult = menu.Track(0, x, y, this, pExclude);
+        // A window that went away took its timer along.
+        EXPECT_TRUE(m_hWnd == nullptr || KillTimer(m_hWnd, kWatchdogTimer))
+            << "the menus stayed open";
+        // What is left of the steps goes; a step posted for them finds none.
         m_steps.clear();
-        for (MSG msg; PeekMessageA(&msg, m_hWnd, WM_NEXTSTEP, WM_NEXTSTEP, PM_REMOVE);) {
-        }
+        DispatchAll();
         return bResult;
     }
     // The notifications and commands received since the last call, once posted ones are handled,
     // one line each: "initmenu M 0", "initpopup M 0", "enterloop M", "exitloop 0 0",
-    // "select ID/FLAGS M", "menuchar KEY/FLAGS M", "command ID 0" (hex, named menus by name).
+    // "select ID/FLAGS M", "menuchar KEY/FLAGS M", "command ID 0" (named menus by name).
     std::vector<std::string> Take() {
         DispatchAll();
         return std::move(m_lines);
@@ -113,27 +95,15 @@ class CMenuTestOwner {
 
   private:
     static constexpr UINT WM_NEXTSTEP = WM_APP + 17;  // runs the next step
-    static constexpr UINT_PTR kWatchdogTimer = 77;    // closes menus left open
+    static constexpr UINT_PTR kWatchdogTimer = 77;    // closes menus left open, once
 
-    // Finds the object of the window and hands it the message.
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* pCreating = static_cast<CMenuTestOwner*>(
-                reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-            pCreating->m_hWnd = hWnd;
-            SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreating));
-        }
-        auto* pOwner = reinterpret_cast<CMenuTestOwner*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-        return pOwner ? pOwner->OnMessage(message, wParam, lParam)
-                      : DefWindowProcA(hWnd, message, wParam, lParam);
-    }
     // Closes the bitmap menus of the thread.
     static BOOL CALLBACK CloseMenus(HWND hWnd, LPARAM) {
         if (MenuOf(hWnd) != nullptr) MenuOf(hWnd)->CloseMenuChain();
         return TRUE;
     }
     // Records, answers and runs the steps.
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         static const std::map<UINT, std::string> kRecorded = {
             {WM_INITMENU, "initmenu"},    {WM_INITMENUPOPUP, "initpopup"},
             {WM_MENUSELECT, "select"},    {WM_MENUCHAR, "menuchar"},
@@ -148,79 +118,60 @@ class CMenuTestOwner {
                 (bSplit ? Text(LOWORD(wParam)) + "/" + Text(HIWORD(wParam)) : Text(wParam)) +
                 (message == WM_ENTERMENULOOP ? "" : " " + Text(lParam)));
         if (message == WM_ENTERMENULOOP) m_openMenus.push_back(reinterpret_cast<HWND>(lParam));
-        if (message == WM_ENTERMENULOOP && m_openMenus.size() == 1 && !m_steps.empty())
-            PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
         if (message == WM_EXITMENULOOP && !m_openMenus.empty()) m_openMenus.pop_back();
         if (message == WM_NEXTSTEP && !m_steps.empty()) {
-            std::function<void()> step = std::move(m_steps.front());
+            const std::function<void()> step = std::move(m_steps.front());
             m_steps.pop_front();
-            try {
-                step();
-            } catch (...) {
-                // Nothing may leave a window procedure; the watchdog ends the menus.
-                ADD_FAILURE() << "a step failed with an exception";
-            }
+            step();
+        }
+        const bool bFirst = message == WM_ENTERMENULOOP && m_openMenus.size() == 1;
+        if ((bFirst || message == WM_NEXTSTEP) && !m_steps.empty())
             PostMessageA(m_hWnd, WM_NEXTSTEP, 0, 0);
-        }
-        if (message == WM_TIMER && wParam == kWatchdogTimer) {
-            m_bWatchdogFired = true;
+        if (message == WM_TIMER && wParam == kWatchdogTimer && KillTimer(m_hWnd, wParam))
             EnumThreadWindows(GetCurrentThreadId(), CloseMenus, 0);
-        }
-        if (message == WM_MENUCHAR) return m_nMenuCharAnswer;
-        const bool bOwn = message == WM_ENTERIDLE || message == WM_NEXTSTEP || message == WM_TIMER;
-        return recorded != kRecorded.end() || bOwn
-                   ? 0
-                   : DefWindowProcA(m_hWnd, message, wParam, lParam);
+        return message == WM_MENUCHAR ? m_nMenuCharAnswer
+                                      : CWnd::WindowProc(message, wParam, lParam);
     }
-    // A parameter as a menu's name or a hex number.
+    // A parameter as a menu's name or a number.
     std::string Text(UINT_PTR nValue) const {
-        char sz[16];
-        wsprintfA(sz, "%lx", static_cast<unsigned long>(nValue));
-        return m_names.count(nValue) ? m_names.at(nValue) : sz;
+        return m_names.count(nValue) ? m_names.at(nValue) : std::to_string(nValue);
     }
 
-    HWND m_hWnd = nullptr;                      // the window
     std::deque<std::function<void()>> m_steps;  // steps still to run
     std::vector<std::string> m_lines;           // what was recorded since the last Take
     std::map<UINT_PTR, std::string> m_names;    // names of menu handles
     std::vector<HWND> m_openMenus;              // popups between their loop's entry and exit
     LRESULT m_nMenuCharAnswer = 0;              // the answer to WM_MENUCHAR
-    bool m_bWatchdogFired = false;              // the watchdog closed menus in the last Track
 };
 
-// Points the tray manager's command delivery at a host window for one scope.
-struct CHostScope {
-    explicit CHostScope(HWND hHost) { std::swap(CvelTrayLibMgr::Instance().m_hHostWnd, hHost); }
-    ~CHostScope() { CvelTrayLibMgr::Instance().m_hHostWnd = m_hPrevious; }
-    HWND m_hPrevious = CvelTrayLibMgr::Instance().m_hHostWnd;  // the host window before
-};
+// The menus of a test: an owner, a host that receives the commands, and the menu most tests use:
+// 0 &Open (101), 1 &Checked (102, checked), 2 a separator, 3 &Disabled (103, greyed), 4 &More
+// with the submenu Sub &one (201), Sub &two (202) and &other (203), 5 E&xit (104), named "menu"
+// and "sub" for the owner. The banner is 30 pixels wide unless the menu is made with other
+// values.
+struct MenuSetup {
+    // Makes the menu with these construction values.
+    explicit MenuSetup(int nBanner = 30, BOOL bSubBanner = 0, HBITMAP hBitmap = nullptr,
+                       UINT nExtra = 0)
+        : menu(nBanner, bSubBanner, hBitmap, nExtra) {
+        AppendMenuA(hSub, MF_STRING, 201, "Sub &one");
+        AppendMenuA(hSub, MF_STRING, 202, "Sub &two");
+        AppendMenuA(hSub, MF_STRING, 203, "&other");
+        AppendMenuA(hMenu, MF_STRING, 101, "&Open");
+        AppendMenuA(hMenu, MF_STRING | MF_CHECKED, 102, "&Checked");
+        AppendMenuA(hMenu, MF_SEPARATOR, 0xFFFFFFFF, nullptr);
+        AppendMenuA(hMenu, MF_STRING | MF_GRAYED, 103, "&Disabled");
+        AppendMenuA(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&More");
+        AppendMenuA(hMenu, MF_STRING, 104, "E&xit");
+        owner.Name(hMenu, "menu"), owner.Name(hSub, "sub");
+        menu.Attach(hMenu);
+    }
+    // Points the tray manager's command delivery back at the host before.
+    ~MenuSetup() { CvelTrayLibMgr::Instance().m_hHostWnd = hPreviousHost; }
 
-// Items of a menu: flags, the command (a submenu item's is the submenu's handle), the text with &.
-struct MenuItem {
-    UINT nFlags;
-    UINT_PTR nId;
-    const char* pszText;
+    CMenuTestOwner owner, host{560, 200};  // the menu's owner; the host receiving commands
+    // The tray manager's host window before; the manager delivers to the host meanwhile.
+    HWND hPreviousHost = std::exchange(CvelTrayLibMgr::Instance().m_hHostWnd, host.m_hWnd);
+    CBmpMenu menu;                                              // the menu
+    HMENU hSub = CreatePopupMenu(), hMenu = CreatePopupMenu();  // its submenu, its handle
 };
-inline HMENU MakeMenu(const std::vector<MenuItem>& items) {
-    HMENU hMenu = CreatePopupMenu();
-    for (const MenuItem& item : items) AppendMenuA(hMenu, item.nFlags, item.nId, item.pszText);
-    return hMenu;
-}
-// The menu most tests use, attached to the menu: 0 &Open (101), 1 &Checked (102, checked), 2 a
-// separator, 3 &Disabled (103, greyed), 4 &More with the submenu Sub &one (201), Sub &two (202)
-// and &other (203), 5 E&xit (104). Named "menu" and "sub" for the owner when one is given.
-inline HMENU AttachTestMenu(CBmpMenu& menu, HMENU* phSub = nullptr,
-                            CMenuTestOwner* pOwner = nullptr) {
-    HMENU hSub = MakeMenu(
-        {{MF_STRING, 201, "Sub &one"}, {MF_STRING, 202, "Sub &two"}, {MF_STRING, 203, "&other"}});
-    HMENU hMenu = MakeMenu({{MF_STRING, 101, "&Open"},
-                            {MF_STRING | MF_CHECKED, 102, "&Checked"},
-                            {MF_SEPARATOR, 0xFFFFFFFF, nullptr},
-                            {MF_STRING | MF_GRAYED, 103, "&Disabled"},
-                            {MF_POPUP, reinterpret_cast<UINT_PTR>(hSub), "&More"},
-                            {MF_STRING, 104, "E&xit"}});
-    if (phSub != nullptr) *phSub = hSub;
-    if (pOwner != nullptr) pOwner->Name(hMenu, "menu"), pOwner->Name(hSub, "sub");
-    menu.Attach(hMenu);
-    return hMenu;
-}
