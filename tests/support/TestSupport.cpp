@@ -15,6 +15,12 @@ std::string ReadBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
+RECT WindowRect(HWND hWnd) {
+    RECT rc = {};
+    GetWindowRect(hWnd, &rc);
+    return rc;
+}
+
 TempFolder::TempFolder(std::initializer_list<const char*> built) {
     static int s_nFolders = 0;
     char szTemp[MAX_PATH] = {};

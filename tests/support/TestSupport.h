@@ -16,6 +16,8 @@
 std::string ProgramFolder();
 // A file's bytes; empty when it cannot be read.
 std::string ReadBytes(const std::string& path);
+// A window's rectangle on the screen; empty for no window.
+RECT WindowRect(HWND hWnd);
 
 // A new folder under the temporary folder. At its end the modules loaded from it are freed and
 // the folder goes with everything in it.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "BmpMenuTestDriver.h"
+#include "TestSupport.h"
 #include "bmpmenu/BmpMenu.h"
 #include "bmpmenu/BmpMenuToolBar.h"
 
@@ -19,11 +20,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-RECT WindowRect(HWND hWnd) {
-    RECT rc = {};
-    GetWindowRect(hWnd, &rc);
-    return rc;
-}
 int Width(const RECT& rc) { return rc.right - rc.left; }
 int Height(const RECT& rc) { return rc.bottom - rc.top; }
 std::vector<int> Corners(const RECT& rc) { return {rc.left, rc.top, rc.right, rc.bottom}; }

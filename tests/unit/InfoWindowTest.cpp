@@ -41,11 +41,6 @@ void WINAPI RecordingSleep(DWORD nMs) {
 }
 Steps TakeSteps() { return std::exchange(g_steps, {}); }
 
-RECT WindowRect(HWND hWnd) {
-    RECT rect = {0, 0, 0, 0};
-    GetWindowRect(hWnd, &rect);
-    return rect;
-}
 std::string ControlText(HWND hInfo, int nId) {
     char text[256] = "";
     GetWindowTextA(GetDlgItem(hInfo, nId), text, sizeof text);
@@ -110,6 +105,10 @@ TEST(InfoPlacement, EveryEdgeInTheOrderOfTheRules) {
         EXPECT_EQ(std::vector<int>({p.nEdge, p.x, p.y}), std::vector<int>({c.nEdge, c.x, c.y}))
             << &c - cases;
     }
+    // The animations' fallback: a frame around the client area, above an assumed taskbar.
+    const RECT r = FallbackWindowRect(1024, 768, 198, 58);
+    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}),
+              std::vector<LONG>({824, 674, 1024, 734}));
 }
 
 TEST_F(InfoWindowTest, SlidesOutOfTheTaskbarOnEveryEdgeAndBack) {
@@ -179,6 +178,23 @@ TEST_F(InfoWindowTest, FollowsItsTextsOnTheTaskbarUntilTheUserHidesIt) {
     } texts[] = {{"Kurz", true},
                  {"Die Signatur wurde erfolgreich erstellt und gespeichert", false},
                  {wide.c_str(), false}};
+    // The background picture (180 x 60), whose bottom row is its frame. A window no wider shows it
+    // pixel for pixel, a wider one stretched: along its bottom row, the frame.
+    const HBITMAP hPicture = LoadBitmapA(hLib, MAKEINTRESOURCEA(CInfoDlg::kBackgroundBitmapId));
+    const HDC hPictureDC = CreateCompatibleDC(nullptr);
+    SelectObject(hPictureDC, hPicture);
+    const auto showsBackground = [&] {
+        RECT client = {};
+        GetClientRect(hInfo, &client);
+        const HDC hDC = GetDC(hInfo);
+        const int y = client.bottom - 1, w = client.right;
+        bool bSame = y > 1 && y < 60;
+        for (int x = 0; bSame && x<w; x += w> 180 ? 7 : 1)
+            bSame = GetPixel(hDC, x, y) ==
+                    (w > 180 ? GetPixel(hPictureDC, x * 180 / w, 59) : GetPixel(hPictureDC, x, y));
+        ReleaseDC(hInfo, hDC);
+        return bSame;
+    };
     LONG nWidth = 0;
     for (const auto& t : texts) {
         sem.ShowText(t.pszText);
@@ -193,9 +209,12 @@ TEST_F(InfoWindowTest, FollowsItsTextsOnTheTaskbarUntilTheUserHidesIt) {
         nWidth = r.right - r.left;
         EXPECT_NE(GetWindowLongA(hInfo, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
         EXPECT_EQ(ControlText(hInfo, CInfoDlg::kTextControlId), std::string(t.pszText, 0, 255));
+        EXPECT_TRUE(t.pszText == wide.c_str() || PumpUntil(showsBackground, 3000));
         expectNothingTaken();
     }
     EXPECT_EQ(WindowRect(hInfo).left, 0);
+    DeleteDC(hPictureDC);
+    DeleteObject(hPicture);
     // Hidden with the slide, then (hidden already) at once.
     for (const bool bSlides : {true, false}) {
         sem.HideInformation(HideMode::kSlide);

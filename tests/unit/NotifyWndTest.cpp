@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "DesktopUser.h"
 #include "core/NotifyWnd.h"
 #include "core/WndRegistry.h"
 
@@ -91,13 +92,10 @@ class CSlowWnd : public CNotifyWnd {
         return 7;
     }
 
-    int m_nCanary;                          // zeroed by the destructor
-    static std::atomic<bool> s_bInside;     // the slow answer is running
-    static std::atomic<int> s_nCanarySeen;  // the member as the answer read it at its end
+    int m_nCanary;                                     // zeroed by the destructor
+    static inline std::atomic<bool> s_bInside{false};  // the slow answer is running
+    static inline std::atomic<int> s_nCanarySeen{0};  // the member as the answer read it at its end
 };
-
-std::atomic<bool> CSlowWnd::s_bInside{false};
-std::atomic<int> CSlowWnd::s_nCanarySeen{0};
 
 }  // namespace
 
@@ -114,13 +112,7 @@ TEST(WndDispatch, DestructionOnAnotherThreadWaitsForTheRunningAnswer) {
         nAnswer = SendMessageA(hWnd, WM_NULL, 0, 0);
         // Then the self-destroy request that the destructor posted takes the window away,
         // while this thread is still there to own it.
-        MSG msg;
-        const DWORD nStart = GetTickCount();
-        while ((!bDestroyed || IsWindow(hWnd)) && GetTickCount() - nStart < 5000) {
-            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-            Sleep(1);
-        }
-        bWindowWent = !IsWindow(hWnd);
+        bWindowWent = PumpUntil([&] { return bDestroyed && !IsWindow(hWnd); }, 5000);
     });
     while (!CSlowWnd::s_bInside) Sleep(1);
     delete pWnd;

@@ -88,38 +88,30 @@ TEST(ThreadEvent, SignalsWaitsAndSharesTheEvent) {
 TEST(WorkerThread, StopsAndStartsAgainWhateverTheLastRunDid) {
     CTestThread thread;
     EXPECT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), kFail);  // never started
-    EXPECT_EQ(thread.m_bStopRequested, 0);
-    EXPECT_EQ(thread.m_nRuns, 0u);
-    ASSERT_EQ(thread.Start(), 0u);
-    ASSERT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), 0u);
-    EXPECT_EQ(thread.m_nExitCode, 201u);
-    EXPECT_EQ(thread.m_nState, CWorkerThread::ThreadState::kIdle);
-    EXPECT_EQ(thread.GetThreadHandle(), nullptr);
-    ASSERT_EQ(thread.Start(), 0u);
-    EXPECT_EQ(thread.m_bStopRequested, 0);
-    ASSERT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), 0u);
-    EXPECT_EQ(thread.m_nExitCode, 202u);
-
-    // A run that ended by itself and was never stopped leaves its end behind; the next run's Stop
-    // must still wait for that next run.
-    thread.m_bUntilStopped = false;
-    ASSERT_EQ(thread.Start(), 0u);
-    ASSERT_TRUE(WaitUntilIdle(thread));
-    EXPECT_EQ(thread.m_nExitCode, 103u);
-    thread.m_bUntilStopped = true;
-    ASSERT_EQ(thread.Start(), 0u);
-    EXPECT_EQ(thread.m_nState, CWorkerThread::ThreadState::kRunning);
-    EXPECT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), 0u);
-    EXPECT_EQ(thread.m_nExitCode, 204u);
-
-    // Stopping a run that already ended by itself succeeds without a stop request.
-    thread.m_bUntilStopped = false;
-    ASSERT_EQ(thread.Start(), 0u);
-    ASSERT_TRUE(WaitUntilIdle(thread));
-    EXPECT_EQ(thread.Stop(CWorkerThread::StopMode::kWait), 0u);
-    EXPECT_EQ(thread.m_nExitCode, 105u);
-    EXPECT_EQ(thread.GetThreadHandle(), nullptr);
-    EXPECT_EQ(thread.m_bStopRequested, 0);
+    EXPECT_EQ(thread.m_bStopRequested + thread.m_nRuns, 0u);
+    // Runs in turn: whether Run waits for the stop, whether the test stops it, its exit code. A
+    // run that ended by itself and was not stopped leaves its end behind: the next run's Stop must
+    // still wait for that next run. Stopping a run that ended by itself asks for no stop.
+    const struct {
+        bool bUntilStopped, bStop;
+        DWORD nExitCode;
+    } runs[] = {{true, true, 201},
+                {true, true, 202},
+                {false, false, 103},
+                {true, true, 204},
+                {false, true, 105}};
+    for (const auto& run : runs) {
+        thread.m_bUntilStopped = run.bUntilStopped;
+        ASSERT_EQ(thread.Start(), 0u);
+        EXPECT_EQ(thread.m_bStopRequested, 0);
+        ASSERT_TRUE(run.bUntilStopped ? thread.m_nState == CWorkerThread::ThreadState::kRunning
+                                      : WaitUntilIdle(thread));
+        EXPECT_TRUE(!run.bStop || thread.Stop(CWorkerThread::StopMode::kWait) == 0u);
+        EXPECT_EQ(thread.m_nExitCode, run.nExitCode);
+        EXPECT_EQ(thread.m_bStopRequested, run.bUntilStopped ? 1 : 0);
+        EXPECT_EQ(thread.m_nState, CWorkerThread::ThreadState::kIdle);
+        EXPECT_TRUE(!run.bStop || thread.GetThreadHandle() == nullptr);
+    }
 }
 
 // A timed stop and an abandon return while the thread still runs, the object idle at once. The
