@@ -12,20 +12,7 @@
 #include "util/ReadableText.h"
 #include "velTrayLib.h"
 
-namespace {
-
-// Puts the process back into the loaded state after a test stopped the tray.
-class GuardTest : public ::testing::Test {
-  protected:
-    void TearDown() override {
-        g_bBusy = 0;
-        g_bStopping = 0;
-    }
-};
-
-}  // namespace
-
-TEST_F(GuardTest, RunGuardedContainsFailuresAndClearsTheBusyFlag) {
+TEST(Guard, RunGuardedContainsFailuresAndClearsTheBusyFlag) {
     bool bSawBusy = false;
     EXPECT_EQ(RunGuarded([&] { bSawBusy = g_bBusy != 0; }), 0u);
     EXPECT_TRUE(bSawBusy);
@@ -42,9 +29,10 @@ TEST_F(GuardTest, RunGuardedContainsFailuresAndClearsTheBusyFlag) {
     EXPECT_EQ(AfxGetModuleState(), &other);
 }
 
-// velStopTray waits for a busy call: until it leaves, or about 3 s when it never does.
-TEST_F(GuardTest, StopWaitsForABusyCallButNotForEver) {
-    std::atomic<bool> bLeaving{false};
+// velStopTray waits for a busy call until it leaves, or about 3 s when it never does. A call that
+// waited for the tray's lock meanwhile runs nothing once it has the lock.
+TEST(Guard, StopWaitsForABusyCallButNotForEver) {
+    std::atomic<bool> bLeaving{false}, bRan{false};
     g_bBusy = 1;
     std::thread busy([&] {
         Sleep(350);
@@ -55,11 +43,18 @@ TEST_F(GuardTest, StopWaitsForABusyCallButNotForEver) {
     EXPECT_TRUE(bLeaving) << "the stop did not wait for the busy call";
     busy.join();
     g_bStopping = 0;
-    g_bBusy = 1;
-    const DWORD nStart = GetTickCount();
-    EXPECT_EQ(velStopTray(), 0u);
-    EXPECT_GE(GetTickCount() - nStart, 2900u);
-    EXPECT_EQ(g_bStopping, 1);
+    std::thread late;
+    {
+        CScopedLock lock(CvelTrayLibMgr::Instance().GetLock());
+        late = std::thread([&] { RunGuarded([&] { bRan = true; }); });
+        while (g_bBusy == 0) Sleep(1);
+        const DWORD nStart = GetTickCount();
+        EXPECT_EQ(velStopTray(), 0u);
+        EXPECT_GE(GetTickCount() - nStart, 2900u);
+    }
+    late.join();
+    EXPECT_FALSE(bRan);
+    g_bStopping = 0;  // loaded again for the other tests
 }
 
 TEST(ReadableText, FindsTheTerminatorOnlyInReadableMemory) {

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
@@ -97,13 +98,19 @@ TEST(OptionServer, TheSwitchTheAnswersTheProbeAndTheThreads) {
         for (const UINT nId : {2, 3, 4, 5, 6, 7, 8, 2}) answers.push_back(Read(store, nId));
         EXPECT_EQ(answers, (std::vector<std::string>{"enu=5", "deu=1", "=e100fff3", "=e100ffff",
                                                      "=e100fff3", "=1", "=0", "enu=5"}));
-        // A probe that answers 0 leaves the store to try again at the next query.
+        // A probe that answers 0 leaves the store to try again at the next query; one that
+        // answers no boolean or fails leaves it unusable until ReleaseServer.
         const std::string option2 = "[0x00000002]\r\nType=BSTR\r\nValue=enu\r\n";
-        COptionStore retried(folder().c_str());
-        server.Answer(option2 + "[0xffffffff]\r\nStatus=0\r\n");
-        EXPECT_EQ(Read(retried), "=0");
-        server.Answer(option2);
-        EXPECT_EQ(Read(retried), "enu=1");
+        for (const auto& [pszProbe, pszNext] : std::vector<std::pair<const char*, const char*>>{
+                 {"Status=0", "enu=1"}, {"Type=BSTR\r\nValue=maybe", "=0"}, {"Status=-5", "=0"}}) {
+            COptionStore probed(folder().c_str());
+            server.Answer(option2 + "[0xffffffff]\r\n" + pszProbe + "\r\n");
+            EXPECT_EQ(Read(probed), "=0") << pszProbe;
+            server.Answer(option2);
+            EXPECT_EQ(Read(probed), pszNext) << pszProbe;
+            probed.ReleaseServer();
+            EXPECT_EQ(Read(probed), "enu=1") << pszProbe;
+        }
     }).join();
     // Another thread with COM gets an instance of its own for its query.
     COptionStore store(folder().c_str());

@@ -79,7 +79,6 @@ TEST(ThreadEvent, SignalsWaitsAndSharesTheEvent) {
               std::vector<DWORD>({kFail, 0, 0, kFail, 0, 0, 0}));
     // A mutex holds the name, so no event of that name can be made.
     const CKernelHandle mutex(CreateMutexA(nullptr, FALSE, "velThreadTestTakenName"));
-    ASSERT_NE(mutex.Get(), nullptr);
     CThreadEvent none("velThreadTestTakenName", 1);
     EXPECT_EQ(none.m_hEvent, nullptr);
     EXPECT_EQ(std::make_pair(none.Set(), none.Wait(0)), std::make_pair(kNoObject, kFail));
@@ -126,7 +125,6 @@ TEST(WorkerThread, AStopThatDoesNotWaitLeavesTheThreadRunningPastItsObject) {
         ASSERT_EQ(pThread->Start(), 0u);
         const CKernelHandle thread(
             OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, pThread->m_nThreadId));
-        ASSERT_NE(thread.Get(), nullptr);
         ASSERT_EQ(bAbandon ? pThread->Abandon() : pThread->StopWithin(50), 0u);
         EXPECT_EQ(pThread->m_nState, CWorkerThread::ThreadState::kIdle);
         EXPECT_EQ(pThread->GetThreadHandle(), nullptr);
