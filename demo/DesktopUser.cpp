@@ -48,6 +48,13 @@ void PlayAsUser(const std::function<void()>& script) {
     std::atomic<bool> bDone{false};
     std::thread driver([&] {
         script();
+        // A menu that the script left open (it did not find what it looked for) would keep this
+        // thread in the menu's loop for ever: the user closes it, and the caller's checks tell
+        // what went wrong.
+        if (const HWND hMenu = FindMenu()) {
+            PostMessageA(hMenu, WM_KEYDOWN, VK_ESCAPE, 1);
+            WaitForNoMenu();
+        }
         bDone = true;
     });
     PumpUntil([&] { return bDone.load(); }, 4 * kUserWaitMs);

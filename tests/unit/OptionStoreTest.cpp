@@ -124,4 +124,8 @@ TEST(OptionServer, TheSwitchTheAnswersTheProbeAndTheThreads) {
         EXPECT_EQ(Read(store), "=e100ffff");
         CoUninitialize();
     }).join();
+    // Without COM on the asking thread no new instance can be made for it: the store does not
+    // initialise COM on a thread of the host.
+    server.Answer("[0x00000002]\r\nType=LPSTR\r\nValue=deu\r\n");
+    std::thread([&] { EXPECT_EQ(Read(store), "=e100ffff"); }).join();
 }
